@@ -1,0 +1,36 @@
+#pragma once
+
+#include <filesystem>
+
+namespace thp {
+
+// A new version of a file, written under a temporary name in the target's own
+// directory and moved over the target only when complete. Until commit() the
+// target is untouched; a staged file that is never committed is removed.
+class StagedFile {
+ public:
+  explicit StagedFile(std::filesystem::path target);
+  ~StagedFile();
+  StagedFile(StagedFile&& other) noexcept;
+  StagedFile& operator=(StagedFile&&) = delete;
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+
+  const std::filesystem::path& target() const { return target_; }
+  const std::filesystem::path& temporary() const { return temporary_; }
+
+  // Flushes the temporary file to disk and moves it onto the target.
+  void commit();
+  // Removes the temporary file; the target stays as it was.
+  void discard() noexcept;
+
+  // True for the names this class gives its temporary files.
+  static bool isTemporaryName(const std::filesystem::path& file);
+
+ private:
+  std::filesystem::path target_;
+  std::filesystem::path temporary_;
+  bool pending_ = true;
+};
+
+}  // namespace thp

@@ -1,0 +1,253 @@
+#include "import/import_run.hpp"
+
+#include <array>
+#include <system_error>
+
+#include "formats/dbf/table.hpp"
+#include "formats/exchange_sections.hpp"
+#include "formats/platform.hpp"
+#include "formats/text.hpp"
+#include "formats/timetable_tables.hpp"
+#include "formats/working_directory.hpp"
+#include "formats/xml/exchange_document.hpp"
+#include "formats/xml/result_document_writer.hpp"
+
+namespace thp::importer {
+namespace {
+
+constexpr const char* kReminder =
+    "Deberá Abrir el fichero XML de PLADUNA,\r\ndesde el cual realizó la Importación a Horvalen";
+constexpr const char* kMissingInput = "No existe archivo XML o Solución.";
+
+bool fileExists(const std::filesystem::path& file) {
+  std::error_code error;
+  return !file.empty() && std::filesystem::is_regular_file(file, error);
+}
+
+std::optional<std::filesystem::path> solutionTable(const ImportSettings& settings) {
+  const std::filesystem::path directory =
+      settings.workingDirectory ? *settings.workingDirectory : defaultWorkingDirectory();
+  std::error_code error;
+  if (!std::filesystem::is_directory(directory, error)) return std::nullopt;
+  return findIgnoringCase(directory, tables::kSolucFile);
+}
+
+// A timetable table opened exclusively, searchable by one field: the first
+// record whose field equals a key exactly. An empty key names no record.
+class Lookup {
+ public:
+  Lookup(dbf::Table& table, std::string_view keyField)
+      : table_(table), index_(table, table.field(keyField)) {}
+
+  std::optional<std::size_t> find(std::string_view key) const {
+    if (key.empty()) return std::nullopt;
+    return index_.locate(key);
+  }
+  std::string_view raw(std::size_t record, std::size_t field) const {
+    return table_.rawText(record, field);
+  }
+  std::string value(std::size_t record, std::size_t field) const {
+    return text::fromCp1252(raw(record, field));
+  }
+  std::size_t field(std::string_view name) const { return table_.field(name); }
+
+ private:
+  dbf::Table& table_;
+  dbf::KeyIndex index_;
+};
+
+dbf::Table openTable(const std::filesystem::path& directory, const std::string& fileName) {
+  const auto found = findIgnoringCase(directory, fileName);
+  return dbf::Table::open(found ? *found : directory / fileName, dbf::Access::Exclusive);
+}
+
+// The tables of one import, held exclusively from start to end.
+struct ImportTables {
+  explicit ImportTables(const std::filesystem::path& solucFile)
+      : soluc(dbf::Table::open(solucFile, dbf::Access::Exclusive)),
+        grupos(openTable(solucFile.parent_path(), tables::grupost().fileName())),
+        profesores(openTable(solucFile.parent_path(), tables::proft().fileName())),
+        aulas(openTable(solucFile.parent_path(), tables::aulat().fileName())),
+        materias(openTable(solucFile.parent_path(), tables::asignomt().fileName())),
+        asignaturas(openTable(solucFile.parent_path(), tables::asigt().fileName())) {}
+  dbf::Table soluc, grupos, profesores, aulas, materias, asignaturas;
+};
+
+// The SOLUC fields the import reads.
+struct SolucFields {
+  std::size_t dia, hora, sesiones, codgrupo, asig, tarea, prof, aula;
+  explicit SolucFields(const dbf::Table& t)
+      : dia(t.field("DIA")),
+        hora(t.field("HORA")),
+        sesiones(t.field("SESIONES")),
+        codgrupo(t.field("CODGRUPO")),
+        asig(t.field("ASIG")),
+        tarea(t.field("TAREA")),
+        prof(t.field("PROF")),
+        aula(t.field("AULA")) {}
+};
+
+std::string mapTask(std::string_view task) {
+  if (task == "LECT") return "LECTIVA";
+  if (task == "GUAR") return "GUARDIA";
+  return std::string(task);
+}
+
+// A header value as the tables would hold it: trimmed, through Windows-1252.
+std::string headerValue(const xml::ExchangeDocument& document, std::size_t attribute) {
+  return text::fromCp1252(text::toCp1252(text::trim(document.rootAttribute(attribute))));
+}
+
+class SolutionWriter {
+ public:
+  SolutionWriter(ImportTables& t, xml::ResultDocumentWriter& writer, ImportReport& report,
+                 char decimalSeparator)
+      : t_(t),
+        s_(t.soluc),
+        groups_(t.grupos, "ABREV"),
+        subjects_(t.materias, "COD"),
+        teachers_(t.profesores, "ABREV"),
+        rooms_(t.aulas, "ABREV"),
+        idgrupo_(groups_.field("IDGRUPO")),
+        idcurso_(groups_.field("IDCURSO")),
+        idasig_(subjects_.field("IDASIG")),
+        idprof_(teachers_.field("IDPROF")),
+        idaula_(rooms_.field("IDAULA")),
+        writer_(writer),
+        report_(report),
+        separator_(decimalSeparator) {}
+
+  void write(std::size_t record) {
+    const dbf::Table& soluc = t_.soluc;
+    const std::int32_t day = soluc.integer(record, s_.dia);
+    if (day == 0 || soluc.number(record, s_.hora, separator_) == 0.0)
+      return skip(record, "sin entrada: día u hora 0");
+
+    const std::string_view subjectCode = soluc.rawText(record, s_.asig);
+    const auto subject = subjects_.find(subjectCode);
+    if (!subject) return skip(record, "sin entrada: la materia no está en ASIGNOMT");
+    const std::string_view subjectRaw = subjects_.raw(*subject, idasig_);
+    const std::string subjectId = text::fromCp1252(subjectRaw);
+
+    std::string group, course, teacher, room;
+    if (const auto found = groups_.find(soluc.rawText(record, s_.codgrupo))) {
+      group = groups_.value(*found, idgrupo_);
+      course = groups_.value(*found, idcurso_);
+    } else {
+      note(record, "entrada sin grupo: el grupo no está en GRUPOST");
+    }
+    if (const auto found = teachers_.find(soluc.rawText(record, s_.prof)))
+      teacher = teachers_.value(*found, idprof_);
+    else
+      note(record, "entrada sin profesor: el profesor no está en PROFT");
+    if (const auto found = rooms_.find(soluc.rawText(record, s_.aula)))
+      room = rooms_.value(*found, idaula_);
+    else
+      note(record, "entrada sin aula: el aula no está en AULAT");
+
+    const std::string task = mapTask(soluc.rawText(record, s_.tarea));
+    std::string activity;
+    if (const auto found = subjects_.find(task))
+      activity = subjects_.value(*found, idasig_);
+    else if (text::left(subjectRaw, 4) == task)
+      activity = subjectId;
+    else
+      activity = text::fromCp1252(task);
+
+    const std::string dayText = std::to_string(day);
+    const std::string hour = text::fromCp1252(soluc.text(record, s_.hora, separator_));
+    const std::string sessions = text::fromCp1252(soluc.text(record, s_.sesiones, separator_));
+    const std::array<xml::Attribute, 9> attributes = {{{"casig", subjectId},
+                                                       {"cgrupo", group},
+                                                       {"cprofe", teacher},
+                                                       {"caula", room},
+                                                       {"cactiv", activity},
+                                                       {"dia", dayText},
+                                                       {"hora", hour},
+                                                       {"sesiones", sessions},
+                                                       {"idcurso", course}}};
+    writer_.emptyElement("dsolucion", attributes);
+    ++report_.entries;
+  }
+
+ private:
+  std::string codesOf(std::size_t record) const {
+    const dbf::Table& soluc = t_.soluc;
+    auto part = [&](const char* name, std::size_t field) {
+      return std::string(name) + "=" + text::fromCp1252(soluc.text(record, field, separator_));
+    };
+    return part("DIA", s_.dia) + " " + part("HORA", s_.hora) + " " +
+           part("CODGRUPO", s_.codgrupo) + " " + part("ASIG", s_.asig) + " " +
+           part("TAREA", s_.tarea) + " " + part("PROF", s_.prof) + " " + part("AULA", s_.aula);
+  }
+  void note(std::size_t record, std::string message) {
+    report_.notices.push_back({record + 1, codesOf(record), std::move(message)});
+  }
+  void skip(std::size_t record, std::string message) { note(record, std::move(message)); }
+
+  ImportTables& t_;
+  SolucFields s_;
+  Lookup groups_, subjects_, teachers_, rooms_;
+  std::size_t idgrupo_, idcurso_, idasig_, idprof_, idaula_;
+  xml::ResultDocumentWriter& writer_;
+  ImportReport& report_;
+  char separator_;
+};
+
+}  // namespace
+
+std::filesystem::path resultDocumentPath(const std::filesystem::path& exchangeDocument) {
+  return exchangeDocument.parent_path() /
+         (std::filesystem::path("ResultadoHorval").native() + exchangeDocument.filename().native());
+}
+
+ImportResult BImportarClick(DialogState& state, RunUserInterface& ui,
+                            const ImportSettings& settings) {
+  ImportResult result;
+  ui.showMessage(kReminder);
+  if (auto chosen = ui.chooseExchangeDocument()) state.FicheroXML = *chosen;
+  const auto solucFile = solutionTable(settings);
+  if (!fileExists(state.FicheroXML) || !solucFile) {
+    ui.showMessage(kMissingInput);
+    if (state.ModoIntegrado) {
+      state.CodigoResultado = -1;
+      ui.closeDialog();
+    }
+    return result;
+  }
+
+  {
+    BusyScope busy(ui);
+    ImportTables tables(*solucFile);
+    const auto document =
+        xml::ExchangeDocument::read(state.FicheroXML, {}, exchange::headerAttributes());
+    namespace h = exchange::header;
+    const std::string timestamp =
+        settings.exportTimestamp ? *settings.exportTimestamp : platform::localDateTimeNow();
+    const std::string codigo = headerValue(document, h::codigo_interno);
+    const std::string nombre = headerValue(document, h::nombre);
+    const std::string curso = headerValue(document, h::curso);
+    const std::string version = headerValue(document, h::version);
+    const std::array<xml::Attribute, 5> root = {{{"codigo_interno", codigo},
+                                                 {"nombre", nombre},
+                                                 {"curso", curso},
+                                                 {"fecha_exportacion", timestamp},
+                                                 {"version", version}}};
+
+    result.report.resultDocument = resultDocumentPath(state.FicheroXML);
+    xml::ResultDocumentWriter writer(document, result.report.resultDocument);
+    writer.startElement("centro", root);
+    writer.startElement("solucion_horario");
+    SolutionWriter entries(tables, writer, result.report, settings.decimalSeparator);
+    for (std::size_t record = 0; record < tables.soluc.recordCount(); ++record)
+      entries.write(record);
+    writer.commit();
+  }
+  state.CodigoResultado = 1;
+  result.outcome = RunOutcome::Finished;
+  ui.showMessage("Proceso finalizado");
+  if (state.ModoIntegrado) ui.closeDialog();
+  return result;
+}
+
+}  // namespace thp::importer
