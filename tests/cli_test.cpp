@@ -78,8 +78,14 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
   EXPECT_EQ(run("--version").exitCode, 0);
   EXPECT_EQ(run("--version").out.rfind("transhorval ", 0), 0u);
 
-  const char* usage[] = {"", "exportar x.xml", "export", "export a.xml b.xml", "export a.xml --dir",
-                         "export a.xml --bogus", "check a.xml --dir d", "--version extra"};
+  const char* usage[] = {"",
+                         "exportar x.xml",
+                         "export",
+                         "export a.xml b.xml",
+                         "export a.xml --dir",
+                         "export a.xml --bogus",
+                         "check a.xml --dir d",
+                         "--version extra"};
   for (const char* arguments : usage) {
     const Outcome outcome = run(arguments);
     EXPECT_EQ(outcome.exitCode, 64) << arguments;

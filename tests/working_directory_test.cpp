@@ -61,7 +61,8 @@ TEST(WorkingDirectoryTest, MissingDirectoryIsAnErrorAndIsNotCreated) {
 }
 
 TEST(WorkingDirectoryTest, FindsTablesWhateverTheirLetterCase) {
-  const fs::path dir = fs::temp_directory_path() / ("thp-case-" + std::to_string(std::random_device{}()));
+  const fs::path dir =
+      fs::temp_directory_path() / ("thp-case-" + std::to_string(std::random_device{}()));
   fs::create_directories(dir / "proft.dbf");  // a directory of that name is no table
   std::ofstream(dir / "soluc.dbf") << "x";
   std::ofstream(dir / "GRUPOST.DBF") << "x";
