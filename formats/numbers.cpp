@@ -4,8 +4,8 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
-#include <string>
 #include <limits>
+#include <string>
 #include <system_error>
 
 #include "error.hpp"
@@ -131,8 +131,8 @@ double toDouble(std::string_view cp1252, char decimalSeparator) {
 
 std::string formatFixed(double value, int decimals, char decimalSeparator) {
   std::string out(400 + static_cast<std::size_t>(decimals < 0 ? 0 : decimals), '\0');
-  const auto [end, ec] = std::to_chars(out.data(), out.data() + out.size(), value,
-                                       std::chars_format::fixed, decimals);
+  const auto [end, ec] =
+      std::to_chars(out.data(), out.data() + out.size(), value, std::chars_format::fixed, decimals);
   out.resize(ec == std::errc{} ? static_cast<std::size_t>(end - out.data()) : 0);
   for (char& c : out)
     if (c == '.') c = decimalSeparator;

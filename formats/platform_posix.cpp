@@ -82,7 +82,8 @@ std::string localDateTimeNow() {
   locale_t user = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
   if (user == static_cast<locale_t>(nullptr))
     user = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
-  const std::string format = std::string(nl_langinfo_l(D_FMT, user)) + " " + nl_langinfo_l(T_FMT, user);
+  const std::string format =
+      std::string(nl_langinfo_l(D_FMT, user)) + " " + nl_langinfo_l(T_FMT, user);
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);

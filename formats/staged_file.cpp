@@ -18,8 +18,8 @@ std::filesystem::path temporaryFor(const std::filesystem::path& target) {
   static std::atomic<unsigned long> counter{0};
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
   const std::string unique = std::to_string(stamp) + "-" + std::to_string(++counter);
-  return target.parent_path() / (target.filename().string() + std::string(kMarker) + unique +
-                                 std::string(kSuffix));
+  return target.parent_path() /
+         (target.filename().string() + std::string(kMarker) + unique + std::string(kSuffix));
 }
 
 }  // namespace

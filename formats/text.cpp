@@ -120,11 +120,16 @@ char upperCp1252(char ch) {
   if (c >= 'a' && c <= 'z') return static_cast<char>(c - 32);
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char>(c - 32);
   switch (c) {
-    case 0x9A: return static_cast<char>(0x8A);  // š
-    case 0x9C: return static_cast<char>(0x8C);  // œ
-    case 0x9E: return static_cast<char>(0x8E);  // ž
-    case 0xFF: return static_cast<char>(0x9F);  // ÿ
-    default: return ch;
+    case 0x9A:
+      return static_cast<char>(0x8A);  // š
+    case 0x9C:
+      return static_cast<char>(0x8C);  // œ
+    case 0x9E:
+      return static_cast<char>(0x8E);  // ž
+    case 0xFF:
+      return static_cast<char>(0x9F);  // ÿ
+    default:
+      return ch;
   }
 }
 

@@ -52,8 +52,6 @@ struct StringHash {
 };
 
 // The first n bytes of value (all of it when shorter).
-inline std::string_view left(std::string_view value, std::size_t n) {
-  return value.substr(0, n);
-}
+inline std::string_view left(std::string_view value, std::size_t n) { return value.substr(0, n); }
 
 }  // namespace thp::text

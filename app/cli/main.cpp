@@ -38,16 +38,16 @@ class ConsoleInterface : public RunUserInterface {
 };
 
 void printExportReport(const exporter::ExportReport& report) {
-  static constexpr const char* kNames[] = {"ASIGNOMT", "PROFT", "AULAT",
-                                           "GRUPOST", "DIASHORAST", "ASIGT"};
+  static constexpr const char* kNames[] = {"ASIGNOMT", "PROFT",      "AULAT",
+                                           "GRUPOST",  "DIASHORAST", "ASIGT"};
   std::cout << "Registros escritos:\n";
   for (std::size_t t = 0; t < exporter::kTableCount; ++t)
     std::cout << "  " << kNames[t] << ": " << report.records[t] << '\n';
   if (report.notices.empty()) return;
   std::cout << "Elementos sin registro o con otro código (" << report.notices.size() << "):\n";
   for (const auto& notice : report.notices)
-    std::cout << "  " << exchange::sectionName(notice.section) << " n.º " << notice.position
-              << " '" << notice.identifier << "': " << notice.message << '\n';
+    std::cout << "  " << exchange::sectionName(notice.section) << " n.º " << notice.position << " '"
+              << notice.identifier << "': " << notice.message << '\n';
 }
 
 void printImportReport(const importer::ImportReport& report) {

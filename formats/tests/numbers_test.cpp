@@ -14,14 +14,21 @@ TEST(NumbersTest, IntegersInDecimalOrDollarHexadecimal) {
     const char* text;
     std::int32_t value;
   };
-  const Case good[] = {{"0", 0},          {"30", 30},          {"-7", -7},
-                       {"+7", 7},         {"  08", 8},         {"2147483647", 2147483647},
-                       {"-2147483648", INT32_MIN},             {"$1A2B", 0x1A2B},
-                       {"$ff", 255},      {"$FFFFFFFF", -1},   {"-$10", -16}};
+  const Case good[] = {{"0", 0},
+                       {"30", 30},
+                       {"-7", -7},
+                       {"+7", 7},
+                       {"  08", 8},
+                       {"2147483647", 2147483647},
+                       {"-2147483648", INT32_MIN},
+                       {"$1A2B", 0x1A2B},
+                       {"$ff", 255},
+                       {"$FFFFFFFF", -1},
+                       {"-$10", -16}};
   for (const auto& c : good) EXPECT_EQ(toInt(c.text), c.value) << c.text;
 
-  const char* bad[] = {"",   " ",     "8:",  "1.5",         "1,5",        "2147483648",
-                       "0x1A2B", "$0x1A2B", "$", "$123456789", "12 ", "+", "1e3"};
+  const char* bad[] = {"",        " ", "8:",         "1.5", "1,5", "2147483648", "0x1A2B",
+                       "$0x1A2B", "$", "$123456789", "12 ", "+",   "1e3"};
   for (const char* text : bad) {
     std::int32_t ignored = 0;
     EXPECT_FALSE(tryToInt(text, ignored)) << text;
@@ -36,7 +43,9 @@ TEST(NumbersTest, IntegerErrorQuotesTheTextAsUtf8) {
     EXPECT_STREQ(error.what(), "'$0x1A2B' no es un valor entero válido");
   }
   try {
-    toInt("d\xED" "a");
+    toInt(
+        "d\xED"
+        "a");
   } catch (const Error& error) {
     EXPECT_STREQ(error.what(), "'día' no es un valor entero válido");
   }

@@ -15,9 +15,13 @@ TEST(TextTest, ConvertsBetweenUtf8AndWindows1252) {
   };
   const Case cases[] = {
       {"Miércoles", "Mi\xE9rcoles"},
-      {"Sábado ½ €", "S\xE1" "bado \xBD \x80"},
+      {"Sábado ½ €",
+       "S\xE1"
+       "bado \xBD \x80"},
       {"ñÑüÜšŠœŒžŽÿŸ", "\xF1\xD1\xFC\xDC\x9A\x8A\x9C\x8C\x9E\x8E\xFF\x9F"},
-      {"“comillas” – …", "\x93" "comillas\x94 \x96 \x85"},
+      {"“comillas” – …",
+       "\x93"
+       "comillas\x94 \x96 \x85"},
       {"", ""},
   };
   for (const auto& c : cases) {
@@ -28,8 +32,10 @@ TEST(TextTest, ConvertsBetweenUtf8AndWindows1252) {
 
 TEST(TextTest, CharactersTheCodePageLacksBecomeQuestionMarks) {
   EXPECT_EQ(toCp1252("中文 Ω 😀"), "?? ? ?");
-  EXPECT_EQ(toCp1252("a\xC3"), "a?");      // truncated sequence
-  EXPECT_EQ(toCp1252("\xFF" "b"), "?b");  // not UTF-8 at all
+  EXPECT_EQ(toCp1252("a\xC3"), "a?");  // truncated sequence
+  EXPECT_EQ(toCp1252("\xFF"
+                     "b"),
+            "?b");  // not UTF-8 at all
   // The five unassigned bytes survive a round trip as C1 controls.
   EXPECT_EQ(toCp1252(fromCp1252("\x81\x8D\x8F\x90\x9D")), "\x81\x8D\x8F\x90\x9D");
 }
@@ -43,7 +49,8 @@ TEST(TextTest, TrimRemovesCodesUpTo32AtBothEndsOnly) {
 }
 
 TEST(TextTest, CaseInsensitiveComparisonFoldsAccentedLetters) {
-  EXPECT_TRUE(equalsIgnoreCaseCp1252("\xE1\xF1\xFC\x9A\x9C\x9E\xFF", "\xC1\xD1\xDC\x8A\x8C\x8E\x9F"));
+  EXPECT_TRUE(
+      equalsIgnoreCaseCp1252("\xE1\xF1\xFC\x9A\x9C\x9E\xFF", "\xC1\xD1\xDC\x8A\x8C\x8E\x9F"));
   EXPECT_TRUE(equalsIgnoreCaseCp1252("2bach", "2BACH"));
   EXPECT_FALSE(equalsIgnoreCaseCp1252("\xF7", "\xD7"));  // ÷ and × are no letters
   EXPECT_FALSE(equalsIgnoreCaseCp1252("\xDF", "SS"));
