@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "formats/dbf/table.hpp"
+#include "formats/error.hpp"
 #include "formats/exchange_sections.hpp"
 #include "formats/platform.hpp"
 #include "formats/text.hpp"
@@ -173,12 +174,20 @@ class SolutionWriter {
  private:
   std::string codesOf(std::size_t record) const {
     const dbf::Table& soluc = t_.soluc;
+    // A value the run did not need may not read as its type (a skipped
+    // record's HORA); the notice then shows it as stored.
     auto part = [&](const char* name, std::size_t field) {
-      return std::string(name) + "=" + text::fromCp1252(soluc.text(record, field, separator_));
+      std::string value;
+      try {
+        value = soluc.text(record, field, separator_);
+      } catch (const Error&) {
+        value = soluc.rawText(record, field);
+      }
+      return std::string(name) + "=" + text::fromCp1252(value);
     };
-    return part("DIA", s_.dia) + " " + part("HORA", s_.hora) + " " +
-           part("CODGRUPO", s_.codgrupo) + " " + part("ASIG", s_.asig) + " " +
-           part("TAREA", s_.tarea) + " " + part("PROF", s_.prof) + " " + part("AULA", s_.aula);
+    return part("DIA", s_.dia) + " " + part("HORA", s_.hora) + " " + part("CODGRUPO", s_.codgrupo) +
+           " " + part("ASIG", s_.asig) + " " + part("TAREA", s_.tarea) + " " +
+           part("PROF", s_.prof) + " " + part("AULA", s_.aula);
   }
   void note(std::size_t record, std::string message) {
     report_.notices.push_back({record + 1, codesOf(record), std::move(message)});
