@@ -80,8 +80,8 @@ void ExportarAsignaturas(ExportContext& context) {
       const auto teacher = teachers.find(teacherId);
       // The hours come before the subject test: a bad count ends the run even
       // for an assignment that would get no record.
-      const Sessions hours = sessionsFromHours(valueOf(section, i, a::nhoras),
-                                               context.decimalSeparator);
+      const Sessions hours =
+          sessionsFromHours(valueOf(section, i, a::nhoras), context.decimalSeparator);
 
       const std::string_view subjectCode = subject ? subjects.value(*subject, "COD") : "";
       if (subjectCode.empty()) {

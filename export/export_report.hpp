@@ -19,7 +19,15 @@ struct Notice {
 };
 
 // The six tables in the order the export writes them.
-enum TableId : std::size_t { kAsignomt, kProft, kAulat, kGrupost, kDiashorast, kAsigt, kTableCount };
+enum TableId : std::size_t {
+  kAsignomt,
+  kProft,
+  kAulat,
+  kGrupost,
+  kDiashorast,
+  kAsigt,
+  kTableCount
+};
 
 struct ExportReport {
   std::array<std::size_t, kTableCount> records{};  // records written per table

@@ -29,8 +29,14 @@ struct Fields {
 };
 
 // Windows-1252 names of the weekdays 1 (Monday) to 7.
-constexpr std::array<const char*, 7> kWeekdays = {
-    "Lunes", "Martes", "Mi\xE9rcoles", "Jueves", "Viernes", "S\xE1" "bado", "Domingo"};
+constexpr std::array<const char*, 7> kWeekdays = {"Lunes",
+                                                  "Martes",
+                                                  "Mi\xE9rcoles",
+                                                  "Jueves",
+                                                  "Viernes",
+                                                  "S\xE1"
+                                                  "bado",
+                                                  "Domingo"};
 
 // A day number outside 1 to 7 has no name.
 std::string_view weekdayName(std::int32_t day) {
@@ -38,11 +44,12 @@ std::string_view weekdayName(std::int32_t day) {
 }
 
 // Minutes since midnight of a time written hh?mm…: characters 1-2 are the hours,
-// 4-5 the minutes.
+// 4-5 the minutes. The hours are read first, so that 8:00 is reported by its
+// hours "8:"; a text too short for the minutes is reported whole.
 std::int64_t minutesOf(const std::string& time) {
-  if (time.size() < 5)
-    throw Error("'" + text::fromCp1252(time) + "' no es un valor entero válido");
-  return std::int64_t{numbers::toInt(time.substr(0, 2))} * 60 + numbers::toInt(time.substr(3, 2));
+  const std::int64_t hours = numbers::toInt(time.substr(0, 2));
+  if (time.size() < 5) throw Error("'" + text::fromCp1252(time) + "' no es un valor entero válido");
+  return hours * 60 + numbers::toInt(time.substr(3, 2));
 }
 
 }  // namespace

@@ -45,7 +45,8 @@ void exportCatalogue(ExportContext& context, Pass pass) {
   for (std::size_t i = 0; i < section.size(); ++i) {
     const std::string code = valueOf(section, i, a::codigo);
     const std::string name = valueOf(section, i, a::nombre);
-    const bool isActivity = text::fromCp1252(code) == text::trim(section.value(i, a::codigo_actividad));
+    const bool isActivity =
+        text::fromCp1252(code) == text::trim(section.value(i, a::codigo_actividad));
     if (isActivity != (pass == Pass::Activities)) continue;
 
     const std::string first10 = cut(code, kCodeWidth);

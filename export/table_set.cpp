@@ -31,6 +31,12 @@ std::vector<std::filesystem::path> otherSpellings(const std::filesystem::path& d
   return found;
 }
 
+// Where a current table waits while its new version moves in; a temporary
+// name, as StagedFile::isTemporaryName knows them.
+std::filesystem::path asideName(const std::filesystem::path& table) {
+  return table.parent_path() / (table.filename().string() + ".thp-previous.tmp");
+}
+
 void removeAllSpellings(const std::filesystem::path& directory, const std::string& name) {
   const std::filesystem::path exact = directory / name;
   std::error_code ignored;
@@ -43,12 +49,18 @@ void removeAllSpellings(const std::filesystem::path& directory, const std::strin
 
 const dbf::TableLayout& layoutOf(TableId table) {
   switch (table) {
-    case kAsignomt: return tables::asignomt();
-    case kProft: return tables::proft();
-    case kAulat: return tables::aulat();
-    case kGrupost: return tables::grupost();
-    case kDiashorast: return tables::diashorast();
-    default: return tables::asigt();
+    case kAsignomt:
+      return tables::asignomt();
+    case kProft:
+      return tables::proft();
+    case kAulat:
+      return tables::aulat();
+    case kGrupost:
+      return tables::grupost();
+    case kDiashorast:
+      return tables::diashorast();
+    default:
+      return tables::asigt();
   }
 }
 
@@ -90,12 +102,52 @@ void TableSet::commit() {
     locks.push_back(std::move(*lock));
   }
 
+  // Let go before moving them: on Windows a file held open cannot be moved, not
+  // even by its holder. A program that takes a table meanwhile makes the move
+  // fail, which puts every table back as below.
+  locks.clear();
+
+  // Each current table is moved aside before its new version takes its place,
+  // and removed only once all six are in place: a table that cannot be
+  // replaced puts back those replaced before it.
+  std::array<std::optional<std::filesystem::path>, kTableCount> previous;
+  std::size_t replaced = 0;
+  try {
+    for (; replaced < kTableCount; ++replaced) {
+      auto& staged = *staged_[replaced];
+      std::error_code error;
+      if (std::filesystem::is_regular_file(staged.target(), error)) {
+        const auto aside = asideName(staged.target());
+        platform::replaceFile(staged.target(), aside);
+        previous[replaced] = aside;
+      }
+      staged.commit();
+    }
+  } catch (...) {
+    for (std::size_t t = 0; t <= replaced && t < kTableCount; ++t) {
+      const auto& target = staged_[t]->target();
+      std::error_code ignored;
+      if (previous[t]) {
+        try {
+          platform::replaceFile(*previous[t], target);
+        } catch (const Error&) {
+          // Nothing more can be done: the old version stays under its aside name.
+        }
+      } else if (t < replaced) {
+        std::filesystem::remove(target, ignored);
+      }
+    }
+    throw;
+  }
+  for (const auto& aside : previous) {
+    std::error_code ignored;
+    if (aside) std::filesystem::remove(*aside, ignored);
+  }
+
   for (std::size_t t = 0; t < kTableCount; ++t) {
-    auto& staged = *staged_[t];
-    staged.commit();
     const auto& name = layoutOf(static_cast<TableId>(t)).fileName();
     std::error_code ignored;
-    for (const auto& other : otherSpellings(directory_, name, staged.target()))
+    for (const auto& other : otherSpellings(directory_, name, staged_[t]->target()))
       std::filesystem::remove(other, ignored);
   }
   for (std::size_t t = 0; t < kTableCount; ++t) {
