@@ -8,6 +8,7 @@
 #include "formats/error.hpp"
 #include "formats/exchange_sections.hpp"
 #include "formats/platform.hpp"
+#include "formats/text.hpp"
 #include "formats/working_directory.hpp"
 
 namespace thp::exporter {
@@ -43,6 +44,17 @@ class ScratchDirectory {
   std::filesystem::path path_;
 };
 
+// A section of a single item writes no record: say so, since it is easily
+// taken for a lost element.
+void noteLoneItems(const xml::ExchangeDocument& document, ExportReport& report) {
+  for (std::size_t s = 0; s < exchange::kSectionCount; ++s) {
+    const auto section = static_cast<exchange::Section>(s);
+    if (document.section(section).size() == 1)
+      report.note(section, 0, std::string(text::trim(document.section(section).value(0, 0))),
+                  "sin registro: la sección tiene un solo elemento");
+  }
+}
+
 }  // namespace
 
 xml::ExchangeDocument readForExport(const std::filesystem::path& document) {
@@ -54,6 +66,7 @@ ExportReport exportTables(const xml::ExchangeDocument& document,
   ExportReport report;
   TableSet tables(directory, dbf::today());
   ExportContext context{document, tables, settings.decimalSeparator, report, {}, {}};
+  noteLoneItems(document, report);
   ExportarMaterias(context);
   ExportarActividades(context);
   ExportarProfesores(context);
