@@ -9,6 +9,7 @@
 #include "formats/exchange_sections.hpp"
 #include "formats/platform.hpp"
 #include "formats/text.hpp"
+#include "formats/timetable_tables.hpp"
 #include "formats/working_directory.hpp"
 
 namespace thp::exporter {
@@ -63,6 +64,7 @@ xml::ExchangeDocument readForExport(const std::filesystem::path& document) {
 
 ExportReport exportTables(const xml::ExchangeDocument& document,
                           const std::filesystem::path& directory, const ExportSettings& settings) {
+  if (!settings.checkOnly) tables::recoverInterruptedExport(directory);
   ExportReport report;
   TableSet tables(directory, dbf::today());
   ExportContext context{document, tables, settings.decimalSeparator, report, {}, {}};

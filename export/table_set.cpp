@@ -5,6 +5,7 @@
 
 #include "formats/error.hpp"
 #include "formats/platform.hpp"
+#include "formats/replacement_journal.hpp"
 #include "formats/text.hpp"
 #include "formats/timetable_tables.hpp"
 #include "formats/working_directory.hpp"
@@ -29,12 +30,6 @@ std::vector<std::filesystem::path> otherSpellings(const std::filesystem::path& d
     found.push_back(it->path());
   }
   return found;
-}
-
-// Where a current table waits while its new version moves in; a temporary
-// name, as StagedFile::isTemporaryName knows them.
-std::filesystem::path asideName(const std::filesystem::path& table) {
-  return table.parent_path() / (table.filename().string() + ".thp-previous.tmp");
 }
 
 void removeAllSpellings(const std::filesystem::path& directory, const std::string& name) {
@@ -104,45 +99,13 @@ void TableSet::commit() {
 
   // Let go before moving them: on Windows a file held open cannot be moved, not
   // even by its holder. A program that takes a table meanwhile makes the move
-  // fail, which puts every table back as below.
+  // fail, which puts every table back.
   locks.clear();
 
-  // Each current table is moved aside before its new version takes its place,
-  // and removed only once all six are in place: a table that cannot be
-  // replaced puts back those replaced before it.
-  std::array<std::optional<std::filesystem::path>, kTableCount> previous;
-  std::size_t replaced = 0;
-  try {
-    for (; replaced < kTableCount; ++replaced) {
-      auto& staged = *staged_[replaced];
-      std::error_code error;
-      if (std::filesystem::is_regular_file(staged.target(), error)) {
-        const auto aside = asideName(staged.target());
-        platform::replaceFile(staged.target(), aside);
-        previous[replaced] = aside;
-      }
-      staged.commit();
-    }
-  } catch (...) {
-    for (std::size_t t = 0; t <= replaced && t < kTableCount; ++t) {
-      const auto& target = staged_[t]->target();
-      std::error_code ignored;
-      if (previous[t]) {
-        try {
-          platform::replaceFile(*previous[t], target);
-        } catch (const Error&) {
-          // Nothing more can be done: the old version stays under its aside name.
-        }
-      } else if (t < replaced) {
-        std::filesystem::remove(target, ignored);
-      }
-    }
-    throw;
-  }
-  for (const auto& aside : previous) {
-    std::error_code ignored;
-    if (aside) std::filesystem::remove(*aside, ignored);
-  }
+  std::vector<journal::Replacement> replacements;
+  for (auto& staged : staged_) replacements.push_back({staged->temporary(), staged->target()});
+  journal::replaceTogether(directory_, replacements);
+  for (auto& staged : staged_) staged->release();
 
   for (std::size_t t = 0; t < kTableCount; ++t) {
     const auto& name = layoutOf(static_cast<TableId>(t)).fileName();

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "export/export_report.hpp"
 #include "formats/dbf/table_layout.hpp"

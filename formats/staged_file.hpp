@@ -23,6 +23,8 @@ class StagedFile {
   void commit();
   // Removes the temporary file; the target stays as it was.
   void discard() noexcept;
+  // Forgets the temporary file, which someone else has moved into place.
+  void release() noexcept { pending_ = false; }
 
   // True for the names this class gives its temporary files.
   static bool isTemporaryName(const std::filesystem::path& file);

@@ -1,5 +1,7 @@
 #include "formats/timetable_tables.hpp"
 
+#include "formats/replacement_journal.hpp"
+
 namespace thp::tables {
 namespace {
 
@@ -58,6 +60,15 @@ const dbf::TableLayout& asigt() {
                 floating("HORAS"), text("SESIONES", 20), text("CTAREA", 10), text("NCONEX", 4),
                 text("IDCURSO", 10), text("IDGRUP", 10), text("IDASIG", 10), text("IDPROF", 10)});
   return layout;
+}
+
+std::vector<std::string> exportedFileNames() {
+  return {asignomt().fileName(), proft().fileName(),      aulat().fileName(),
+          grupost().fileName(),  diashorast().fileName(), asigt().fileName()};
+}
+
+void recoverInterruptedExport(const std::filesystem::path& directory) {
+  journal::recover(directory, exportedFileNames());
 }
 
 }  // namespace thp::tables

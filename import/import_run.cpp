@@ -227,6 +227,7 @@ ImportResult BImportarClick(DialogState& state, RunUserInterface& ui,
 
   {
     BusyScope busy(ui);
+    tables::recoverInterruptedExport(solucFile->parent_path());
     ImportTables tables(*solucFile);
     const auto document =
         xml::ExchangeDocument::read(state.FicheroXML, {}, exchange::headerAttributes());
