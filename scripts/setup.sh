@@ -9,6 +9,8 @@ packages=(
   libxml2-utils python3 python3-dbfread
   fp-compiler fp-units-db fp-units-fcl
   locales
+  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n fonts-liberation
+  libxcb1-dev libxcb-xtest0-dev xvfb xchm
 )
 
 as_root() {
