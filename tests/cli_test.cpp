@@ -11,6 +11,8 @@
 #include <random>
 #include <string>
 
+#include "tests/support/scratch_dir.hpp"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -21,25 +23,19 @@ struct Outcome {
   std::string err;
 };
 
-std::string slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using thp::testsupport::readFile;
 
 class CliTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("thp-cli-" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir_ / "HTEMP");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { fs::create_directories(dir_ / "HTEMP"); }
 
   Outcome run(const std::string& arguments, const std::string& locale = "C.UTF-8") {
     const std::string command = "env -u TRANSHORVAL_HTEMP LC_ALL=" + locale + " '" + THP_TOOL +
                                 "' " + arguments + " >'" + (dir_ / "out").string() + "' 2>'" +
                                 (dir_ / "err").string() + "'";
     const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir_ / "out"), slurp(dir_ / "err")};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(dir_ / "out"),
+            readFile(dir_ / "err")};
   }
 
   fs::path write(const std::string& name, const std::string& content) {
@@ -50,13 +46,14 @@ class CliTest : public ::testing::Test {
   std::map<std::string, std::string> tables() {
     std::map<std::string, std::string> found;
     for (const auto& entry : fs::directory_iterator(dir_ / "HTEMP"))
-      found[entry.path().filename().string()] = slurp(entry.path());
+      found[entry.path().filename().string()] = readFile(entry.path());
     return found;
   }
 
   std::string htemp() { return "'" + (dir_ / "HTEMP").string() + "'"; }
 
-  fs::path dir_;
+  thp::testsupport::ScratchDir scratch_{"thp-cli"};
+  const fs::path& dir_ = scratch_.path();
 };
 
 const char* kDocument = R"(<?xml version="1.0" encoding="UTF-8"?>
@@ -158,7 +155,7 @@ TEST_F(CliTest, SampleExportsAndImportsInASpanishLocale) {
   ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
   EXPECT_EQ(outcome.out.rfind("Proceso finalizado\n", 0), 0u);
   EXPECT_NE(outcome.out.find("ResultadoHorvalcentro.xml"), std::string::npos);
-  const std::string result = slurp(dir_ / "ResultadoHorvalcentro.xml");
+  const std::string result = readFile(dir_ / "ResultadoHorvalcentro.xml");
   EXPECT_NE(result.find("<solucion_horario>"), std::string::npos);
   EXPECT_NE(result.find("<dsolucion casig="), std::string::npos);
 }

@@ -4,6 +4,7 @@
 // a working directory per test, and the tables read back as UTF-8 text.
 
 #include <gtest/gtest.h>
+#include "tests/support/scratch_dir.hpp"
 
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +21,11 @@
 #include "formats/text.hpp"
 
 namespace thp::exporter::testing {
+
+using testsupport::entriesOf;
+using testsupport::readFile;
+using testsupport::ScratchDir;
+using testsupport::writeFile;
 
 // ---------------------------------------------------------------------------
 // Exchange documents
@@ -155,42 +161,6 @@ inline Document smallSchool() {
 
 // ---------------------------------------------------------------------------
 // Files
-
-inline std::string readFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeFile(const std::filesystem::path& file, std::string_view bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-// A fresh directory for the running test, removed afterwards.
-class ScratchDir {
- public:
-  ScratchDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "thp-export-" + std::string(info->test_suite_name()) + "-" + info->name();
-    for (char& c : name)
-      if (c == '/') c = '_';  // parameterised tests have slashes in their names
-    name += "-" + std::to_string(std::random_device{}());
-    path_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // The entries of a directory by name, with the bytes of each file.
 using Files = std::map<std::string, std::string>;

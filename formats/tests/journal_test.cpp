@@ -11,6 +11,7 @@
 
 #include "formats/error.hpp"
 #include "formats/replacement_journal.hpp"
+#include "tests/support/scratch_dir.hpp"
 
 namespace thp::journal {
 namespace {
@@ -19,27 +20,18 @@ namespace fs = std::filesystem;
 
 class JournalTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("thp-journal-" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   void put(const std::string& name, const std::string& content) {
-    std::ofstream(dir_ / name, std::ios::binary) << content;
+    testsupport::writeFile(dir_ / name, content);
   }
-  std::string get(const std::string& name) {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string get(const std::string& name) { return testsupport::readFile(dir_ / name); }
   std::set<std::string> names() {
-    std::set<std::string> found;
-    for (const auto& e : fs::directory_iterator(dir_)) found.insert(e.path().filename().string());
-    return found;
+    const auto entries = testsupport::entriesOf(dir_);
+    return {entries.begin(), entries.end()};
   }
   void journal(const std::string& text) { put(kJournalName, text); }
 
-  fs::path dir_;
+  testsupport::ScratchDir scratch_;
+  const fs::path& dir_ = scratch_.path();
 };
 
 const std::vector<std::string> kNames = {"A.DBF", "B.DBF", "C.DBF"};

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+#include "tests/support/scratch_dir.hpp"
 
 #include "formats/run_interface.hpp"
 #include "import/import_run.hpp"
@@ -19,25 +20,10 @@
 
 namespace thp::importer::testing {
 
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
-
-std::string readFile(const std::filesystem::path& file);
-void writeFile(const std::filesystem::path& file, std::string_view bytes);
-
-// The names of the files in a directory, sorted.
-std::vector<std::string> entriesOf(const std::filesystem::path& directory);
+using testsupport::entriesOf;
+using testsupport::readFile;
+using testsupport::ScratchDir;
+using testsupport::writeFile;
 
 // Records every call a run makes on its user interface, in order: messages as
 // their text, the others as "choose", "busy", "idle" and "close".

@@ -18,43 +18,6 @@
 
 namespace thp::gui::testing {
 
-ScratchDir::ScratchDir() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = "thp-gui-" + std::string(info->name());
-  std::replace(name.begin(), name.end(), '/', '_');
-  name += "-" + std::to_string(std::random_device{}());
-  path_ = std::filesystem::temp_directory_path() / name;
-  std::filesystem::remove_all(path_);
-  std::filesystem::create_directories(path_);
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ignored);
-  std::filesystem::remove_all(path_, ignored);
-}
-
-QString ScratchDir::qpath() const { return QString::fromStdString(path_.string()); }
-
-std::string readFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const std::filesystem::path& file, std::string_view bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<std::string> entriesOf(const std::filesystem::path& directory) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(directory))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 void copyExchangeDocument(const std::filesystem::path& file) {
   std::filesystem::copy_file(std::filesystem::path(THP_GUI_TEST_DATA) / "instituto.xml", file,
                              std::filesystem::copy_options::overwrite_existing);

@@ -14,31 +14,16 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include "tests/support/scratch_dir.hpp"
 
 class QWidget;
 
 namespace thp::gui::testing {
 
-// A fresh directory for the running test, removed afterwards.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
-  QString qpath() const;
-
- private:
-  std::filesystem::path path_;
-};
-
-std::string readFile(const std::filesystem::path& file);
-void writeFile(const std::filesystem::path& file, std::string_view bytes);
-// The names in a directory, sorted.
-std::vector<std::string> entriesOf(const std::filesystem::path& directory);
+using testsupport::entriesOf;
+using testsupport::readFile;
+using testsupport::ScratchDir;
+using testsupport::writeFile;
 
 // The exchange document of the tests (two of each: teachers, rooms, groups,
 // time slots, assignments; integer hours), copied to file.

@@ -5,6 +5,7 @@
 // (Python's expat-based ElementTree) to check what libxml2 does not see.
 
 #include <gtest/gtest.h>
+#include "tests/support/scratch_dir.hpp"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,49 +21,10 @@
 
 namespace thp::xml::testing {
 
-class ScratchDir {
- public:
-  ScratchDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "thp-xml-" + std::string(info->test_suite_name()) + "-" + info->name();
-    for (char& c : name)
-      if (c == '/') c = '_';
-    name += "-" + std::to_string(std::random_device{}());
-    path_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
-
-  // Names of the files in the directory, to see that no temporary is left.
-  std::vector<std::string> entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_))
-      names.push_back(entry.path().filename().string());
-    return names;
-  }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline std::string readFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeFile(const std::filesystem::path& file, std::string_view bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using testsupport::entriesOf;
+using testsupport::readFile;
+using testsupport::ScratchDir;
+using testsupport::writeFile;
 
 // UTF-16 bytes of the given text, with a byte order mark first.
 inline std::string utf16(std::u16string_view text, bool bigEndian) {
