@@ -1,7 +1,9 @@
 // ASIGT: one record per teaching assignment whose subject is found, joined to
 // its group, subject and teacher as the earlier transforms of the run stored
 // them.
+#include <initializer_list>
 #include <optional>
+#include <vector>
 
 #include "export/export_context.hpp"
 #include "export/sessions.hpp"
@@ -35,30 +37,41 @@ struct Fields {
         idprof(l.indexOf("IDPROF")) {}
 };
 
-// One of the run's new tables, opened exclusively and searchable by one field.
+// One of the run's new tables, opened exclusively and searchable by one field;
+// the index carries the values the assignments take from a found record.
 class Lookup {
  public:
-  Lookup(const std::filesystem::path& file, std::string_view keyField)
+  Lookup(const std::filesystem::path& file, std::string_view keyField,
+         std::initializer_list<std::string_view> valueFields)
       : table_(dbf::Table::open(file, dbf::Access::Exclusive)),
         width_(table_.fields()[table_.field(keyField)].length),
-        index_(table_, table_.field(keyField)) {}
+        index_(table_, table_.field(keyField), fieldsOf(table_, valueFields)) {}
 
   // The first record whose key equals the identifier as its field stores it
   // (cut to the field's width). An empty identifier names no record.
-  std::optional<std::size_t> find(std::string_view identifier) const {
+  // A found record carries the value fields, read by their place in valueFields.
+  std::optional<dbf::KeyIndex::Found> find(std::string_view identifier) const {
     if (identifier.empty()) return std::nullopt;
-    return index_.locate(text::trimRight(text::left(identifier, width_)));
-  }
-
-  std::string_view value(std::size_t record, std::string_view field) const {
-    return table_.rawText(record, table_.field(field));
+    return index_.find(text::trimRight(text::left(identifier, width_)));
   }
 
  private:
+  static std::vector<std::size_t> fieldsOf(const dbf::Table& table,
+                                           std::initializer_list<std::string_view> names) {
+    std::vector<std::size_t> fields;
+    for (const std::string_view name : names) fields.push_back(table.field(name));
+    return fields;
+  }
+
   dbf::Table table_;
   std::size_t width_;
   dbf::KeyIndex index_;
 };
+
+// The value fields each lookup carries, in the order given to it.
+enum GroupValue : std::size_t { kAbrev, kTurno, kNivel, kCurso, kGrupo, kIdcurso };
+enum SubjectValue : std::size_t { kCod, kCodtarea };
+enum TeacherValue : std::size_t { kTeacherAbrev };
 
 }  // namespace
 
@@ -66,9 +79,10 @@ void ExportarAsignaturas(ExportContext& context) {
   const xml::Section& section = context.document.section(exchange::kAsignaturas);
   dbf::TableWriter& writer = context.tables.writer(kAsigt);
   if (sectionIsTaken(section)) {
-    const Lookup groups(context.tables.stagedFile(kGrupost), "IDGRUPO");
-    const Lookup subjects(context.tables.stagedFile(kAsignomt), "IDASIG");
-    const Lookup teachers(context.tables.stagedFile(kProft), "IDPROF");
+    const Lookup groups(context.tables.stagedFile(kGrupost), "IDGRUPO",
+                        {"ABREV", "TURNO", "NIVEL", "CURSO", "GRUPO", "IDCURSO"});
+    const Lookup subjects(context.tables.stagedFile(kAsignomt), "IDASIG", {"COD", "CODTAREA"});
+    const Lookup teachers(context.tables.stagedFile(kProft), "IDPROF", {"ABREV"});
     static const Fields f(tables::asigt());
     dbf::RecordBuffer record(tables::asigt());
     for (std::size_t i = 0; i < section.size(); ++i) {
@@ -83,7 +97,7 @@ void ExportarAsignaturas(ExportContext& context) {
       const Sessions hours =
           sessionsFromHours(valueOf(section, i, a::nhoras), context.decimalSeparator);
 
-      const std::string_view subjectCode = subject ? subjects.value(*subject, "COD") : "";
+      const std::string_view subjectCode = subject ? subject->value(kCod) : "";
       if (subjectCode.empty()) {
         context.report.note(exchange::kAsignaturas, i, text::fromCp1252(subjectId),
                             "omitida: su materia no está en ASIGNOMT");
@@ -98,18 +112,18 @@ void ExportarAsignaturas(ExportContext& context) {
 
       record.clear();
       record.setText(f.casig, subjectCode);
-      if (teacher) record.setText(f.cprof, teachers.value(*teacher, "ABREV"));
+      if (teacher) record.setText(f.cprof, teacher->value(kTeacherAbrev));
       if (group) {
-        record.setText(f.cgrup, groups.value(*group, "ABREV"));
-        record.setText(f.turno, groups.value(*group, "TURNO"));
-        record.setText(f.nivel, groups.value(*group, "NIVEL"));
-        record.setText(f.curso, groups.value(*group, "CURSO"));
-        record.setText(f.grupo, groups.value(*group, "GRUPO"));
-        record.setText(f.idcurso, groups.value(*group, "IDCURSO"));
+        record.setText(f.cgrup, group->value(kAbrev));
+        record.setText(f.turno, group->value(kTurno));
+        record.setText(f.nivel, group->value(kNivel));
+        record.setText(f.curso, group->value(kCurso));
+        record.setText(f.grupo, group->value(kGrupo));
+        record.setText(f.idcurso, group->value(kIdcurso));
       }
       record.setDouble(f.horas, double{hours.hours});
       record.setText(f.sesiones, hours.sessions);
-      record.setText(f.ctarea, subjects.value(*subject, "CODTAREA"));
+      record.setText(f.ctarea, subject->value(kCodtarea));
       record.setText(f.nconex, valueOf(section, i, a::conexion));
       record.setText(f.idgrup, groupId);
       record.setText(f.idasig, subjectId);

@@ -71,7 +71,8 @@ dbf::TableWriter& TableSet::writer(TableId table) {
     const auto& layout = layoutOf(table);
     staged_[table].emplace(directory_ / layout.fileName());
     writers_[table] =
-        std::make_unique<dbf::TableWriter>(staged_[table]->temporary(), layout, date_);
+        std::make_unique<dbf::TableWriter>(staged_[table]->temporary(), layout, date_,
+                                           platform::displayPath(staged_[table]->target()));
   }
   return *writers_[table];
 }

@@ -130,10 +130,36 @@ double toDouble(std::string_view cp1252, char decimalSeparator) {
 }
 
 std::string formatFixed(double value, int decimals, char decimalSeparator) {
-  std::string out(400 + static_cast<std::size_t>(decimals < 0 ? 0 : decimals), '\0');
-  const auto [end, ec] =
-      std::to_chars(out.data(), out.data() + out.size(), value, std::chars_format::fixed, decimals);
-  out.resize(ec == std::errc{} ? static_cast<std::size_t>(end - out.data()) : 0);
+  // A whole number below 2^53 is exact as an integer: its digits, then the
+  // separator and zeros, as the general form below would write it.
+  constexpr double kExactLimit = 9007199254740992.0;
+  if (decimals >= 0 && decimals <= 32 && std::fabs(value) < kExactLimit &&
+      value == std::trunc(value) && !(value == 0 && std::signbit(value))) {
+    char digits[24];
+    const auto whole = static_cast<std::int64_t>(value);
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, whole);
+    std::string out(digits, ec == std::errc{} ? end : digits);
+    if (decimals > 0) {
+      out += decimalSeparator;
+      out.append(static_cast<std::size_t>(decimals), '0');
+    }
+    return out;
+  }
+  // Room for the largest double in fixed notation; a short number is formatted
+  // without allocating that room.
+  const std::size_t room = 400 + static_cast<std::size_t>(decimals < 0 ? 0 : decimals);
+  char small[64];
+  std::string large;
+  char* begin = small;
+  char* limit = small + sizeof small;
+  auto result = std::to_chars(begin, limit, value, std::chars_format::fixed, decimals);
+  if (result.ec != std::errc{}) {
+    large.assign(room, '\0');
+    begin = large.data();
+    limit = begin + large.size();
+    result = std::to_chars(begin, limit, value, std::chars_format::fixed, decimals);
+  }
+  std::string out(begin, result.ec == std::errc{} ? result.ptr : begin);
   for (char& c : out)
     if (c == '.') c = decimalSeparator;
   return out;

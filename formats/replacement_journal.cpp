@@ -104,6 +104,20 @@ void finish(const fs::path& directory) {
   platform::syncDirectory(directory);
 }
 
+// Moves a target out of the way of its new version; a failure names the
+// target, not the name it was to have meanwhile.
+void moveAside(const Entry& e) {
+  try {
+    platform::replaceFile(e.target, e.aside());
+  } catch (const Error& error) {
+    const std::string message = error.what();
+    const std::string said = "No se puede reemplazar " + platform::displayPath(e.aside());
+    if (message.rfind(said, 0) != 0) throw;
+    throw Error("No se puede reemplazar " + platform::displayPath(e.target) +
+                message.substr(said.size()));
+  }
+}
+
 }  // namespace
 
 void replaceTogether(const fs::path& directory, const std::vector<Replacement>& replacements) {
@@ -117,7 +131,7 @@ void replaceTogether(const fs::path& directory, const std::vector<Replacement>& 
 
   try {
     for (const auto& e : entries) {
-      if (e.hadPrevious) platform::replaceFile(e.target, e.aside());
+      if (e.hadPrevious) moveAside(e);
       platform::replaceFile(e.staged, e.target);
     }
   } catch (...) {

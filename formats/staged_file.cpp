@@ -4,6 +4,7 @@
 #include <chrono>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "error.hpp"
 #include "platform.hpp"
@@ -58,6 +59,20 @@ bool StagedFile::isTemporaryName(const std::filesystem::path& file) {
   const std::string name = file.filename().string();
   return name.find(kMarker) != std::string::npos && name.size() > kSuffix.size() &&
          name.compare(name.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
+}
+
+void StagedFile::removeLeftovers(const std::filesystem::path& target) {
+  const std::string prefix = target.filename().string() + std::string(kMarker);
+  std::vector<std::filesystem::path> found;
+  std::error_code error;
+  const std::filesystem::path directory =
+      target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+  for (std::filesystem::directory_iterator it(directory, error), end; !error && it != end;
+       it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind(prefix, 0) == 0 && isTemporaryName(it->path())) found.push_back(it->path());
+  }
+  for (const auto& file : found) std::filesystem::remove(file, error);
 }
 
 }  // namespace thp

@@ -29,6 +29,11 @@ class StagedFile {
   // True for the names this class gives its temporary files.
   static bool isTemporaryName(const std::filesystem::path& file);
 
+  // Removes the temporary files that staged versions of target left behind
+  // when their process was killed; the caller must know that no other staged
+  // version of target is being written.
+  static void removeLeftovers(const std::filesystem::path& target);
+
  private:
   std::filesystem::path target_;
   std::filesystem::path temporary_;

@@ -69,9 +69,14 @@ long decodeUtf8(std::string_view value, std::size_t& pos) {
 }  // namespace
 
 std::string toCp1252(std::string_view utf8) {
+  // ASCII, the usual case, is the same in both: copied whole up to the first
+  // byte beyond it.
+  std::size_t pos = 0;
+  while (pos < utf8.size() && static_cast<unsigned char>(utf8[pos]) < 0x80) ++pos;
+  if (pos == utf8.size()) return std::string(utf8);
   std::string out;
   out.reserve(utf8.size());
-  std::size_t pos = 0;
+  out.append(utf8.substr(0, pos));
   while (pos < utf8.size()) {
     const auto c = static_cast<unsigned char>(utf8[pos]);
     if (c < 0x80) {  // fast path for ASCII
@@ -107,12 +112,6 @@ std::string_view trim(std::string_view value) {
   while (begin < end && static_cast<unsigned char>(value[begin]) <= 32) ++begin;
   while (end > begin && static_cast<unsigned char>(value[end - 1]) <= 32) --end;
   return value.substr(begin, end - begin);
-}
-
-std::string_view trimRight(std::string_view value) {
-  std::size_t end = value.size();
-  while (end > 0 && (value[end - 1] == ' ' || value[end - 1] == '\0')) --end;
-  return value.substr(0, end);
 }
 
 char upperCp1252(char ch) {

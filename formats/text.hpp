@@ -20,7 +20,11 @@ std::string fromCp1252(std::string_view cp1252);
 std::string_view trim(std::string_view value);
 
 // Removes blanks (and NULs, as dBase pads with either) at the end only.
-std::string_view trimRight(std::string_view value);
+inline std::string_view trimRight(std::string_view value) {
+  std::size_t end = value.size();
+  while (end > 0 && (value[end - 1] == ' ' || value[end - 1] == '\0')) --end;
+  return value.substr(0, end);
+}
 
 // Upper-case of a Windows-1252 letter, accented ones included; other bytes unchanged.
 char upperCp1252(char c);

@@ -2,11 +2,13 @@
 
 #include <array>
 #include <system_error>
+#include <vector>
 
 #include "formats/dbf/table.hpp"
 #include "formats/error.hpp"
 #include "formats/exchange_sections.hpp"
 #include "formats/platform.hpp"
+#include "formats/staged_file.hpp"
 #include "formats/text.hpp"
 #include "formats/timetable_tables.hpp"
 #include "formats/working_directory.hpp"
@@ -34,28 +36,27 @@ std::optional<std::filesystem::path> solutionTable(const ImportSettings& setting
 }
 
 // A timetable table opened exclusively, searchable by one field: the first
-// record whose field equals a key exactly. An empty key names no record.
+// record whose field equals a key exactly. An empty key names no record. The
+// values the import takes from a found record are carried by the index.
 class Lookup {
  public:
-  Lookup(dbf::Table& table, std::string_view keyField)
-      : table_(table), index_(table, table.field(keyField)) {}
+  Lookup(const dbf::Table& table, std::size_t keyField, const std::vector<std::size_t>& valueFields)
+      : index_(table, keyField, valueFields) {}
 
-  std::optional<std::size_t> find(std::string_view key) const {
+  // A found record carries the value fields, read by their place in valueFields.
+  std::optional<dbf::KeyIndex::Found> find(std::string_view key) const {
     if (key.empty()) return std::nullopt;
-    return index_.locate(key);
+    return index_.find(key);
   }
-  std::string_view raw(std::size_t record, std::size_t field) const {
-    return table_.rawText(record, field);
-  }
-  std::string value(std::size_t record, std::size_t field) const {
-    return text::fromCp1252(raw(record, field));
-  }
-  std::size_t field(std::string_view name) const { return table_.field(name); }
 
  private:
-  dbf::Table& table_;
   dbf::KeyIndex index_;
 };
+
+// A value as the result document holds it.
+std::string utf8(const dbf::KeyIndex::Found& found, std::size_t i) {
+  return text::fromCp1252(found.value(i));
+}
 
 dbf::Table openTable(const std::filesystem::path& directory, const std::string& fileName) {
   const auto found = findIgnoringCase(directory, fileName);
@@ -88,6 +89,23 @@ struct SolucFields {
         aula(t.field("AULA")) {}
 };
 
+// The fields of the lookup tables, looked up in this order so that a table
+// lacking one is reported as ever.
+struct LookupFields {
+  std::size_t grupoAbrev, materiaCod, profesorAbrev, aulaAbrev, idgrupo, idcurso, idasig, idprof,
+      idaula;
+  explicit LookupFields(const ImportTables& t)
+      : grupoAbrev(t.grupos.field("ABREV")),
+        materiaCod(t.materias.field("COD")),
+        profesorAbrev(t.profesores.field("ABREV")),
+        aulaAbrev(t.aulas.field("ABREV")),
+        idgrupo(t.grupos.field("IDGRUPO")),
+        idcurso(t.grupos.field("IDCURSO")),
+        idasig(t.materias.field("IDASIG")),
+        idprof(t.profesores.field("IDPROF")),
+        idaula(t.aulas.field("IDAULA")) {}
+};
+
 std::string mapTask(std::string_view task) {
   if (task == "LECT") return "LECTIVA";
   if (task == "GUAR") return "GUARDIA";
@@ -105,15 +123,11 @@ class SolutionWriter {
                  char decimalSeparator)
       : t_(t),
         s_(t.soluc),
-        groups_(t.grupos, "ABREV"),
-        subjects_(t.materias, "COD"),
-        teachers_(t.profesores, "ABREV"),
-        rooms_(t.aulas, "ABREV"),
-        idgrupo_(groups_.field("IDGRUPO")),
-        idcurso_(groups_.field("IDCURSO")),
-        idasig_(subjects_.field("IDASIG")),
-        idprof_(teachers_.field("IDPROF")),
-        idaula_(rooms_.field("IDAULA")),
+        f_(t),
+        groups_(t.grupos, f_.grupoAbrev, {f_.idgrupo, f_.idcurso}),
+        subjects_(t.materias, f_.materiaCod, {f_.idasig}),
+        teachers_(t.profesores, f_.profesorAbrev, {f_.idprof}),
+        rooms_(t.aulas, f_.aulaAbrev, {f_.idaula}),
         writer_(writer),
         report_(report),
         separator_(decimalSeparator) {}
@@ -127,29 +141,29 @@ class SolutionWriter {
     const std::string_view subjectCode = soluc.rawText(record, s_.asig);
     const auto subject = subjects_.find(subjectCode);
     if (!subject) return skip(record, "sin entrada: la materia no está en ASIGNOMT");
-    const std::string_view subjectRaw = subjects_.raw(*subject, idasig_);
+    const std::string_view subjectRaw = subject->value(idasig_);
     const std::string subjectId = text::fromCp1252(subjectRaw);
 
     std::string group, course, teacher, room;
     if (const auto found = groups_.find(soluc.rawText(record, s_.codgrupo))) {
-      group = groups_.value(*found, idgrupo_);
-      course = groups_.value(*found, idcurso_);
+      group = utf8(*found, idgrupo_);
+      course = utf8(*found, idcurso_);
     } else {
       note(record, "entrada sin grupo: el grupo no está en GRUPOST");
     }
     if (const auto found = teachers_.find(soluc.rawText(record, s_.prof)))
-      teacher = teachers_.value(*found, idprof_);
+      teacher = utf8(*found, idprof_);
     else
       note(record, "entrada sin profesor: el profesor no está en PROFT");
     if (const auto found = rooms_.find(soluc.rawText(record, s_.aula)))
-      room = rooms_.value(*found, idaula_);
+      room = utf8(*found, idaula_);
     else
       note(record, "entrada sin aula: el aula no está en AULAT");
 
     const std::string task = mapTask(soluc.rawText(record, s_.tarea));
     std::string activity;
     if (const auto found = subjects_.find(task))
-      activity = subjects_.value(*found, idasig_);
+      activity = utf8(*found, idasig_);
     else if (text::left(subjectRaw, 4) == task)
       activity = subjectId;
     else
@@ -196,8 +210,10 @@ class SolutionWriter {
 
   ImportTables& t_;
   SolucFields s_;
+  LookupFields f_;
   Lookup groups_, subjects_, teachers_, rooms_;
-  std::size_t idgrupo_, idcurso_, idasig_, idprof_, idaula_;
+  // The value fields of each lookup, in the order given to it.
+  static constexpr std::size_t idgrupo_ = 0, idcurso_ = 1, idasig_ = 0, idprof_ = 0, idaula_ = 0;
   xml::ResultDocumentWriter& writer_;
   ImportReport& report_;
   char separator_;
@@ -245,6 +261,9 @@ ImportResult BImportarClick(DialogState& state, RunUserInterface& ui,
                                                  {"version", version}}};
 
     result.report.resultDocument = resultDocumentPath(state.FicheroXML);
+    // With the tables held no other import is writing this result document:
+    // what is left of one that was killed goes.
+    StagedFile::removeLeftovers(result.report.resultDocument);
     xml::ResultDocumentWriter writer(document, result.report.resultDocument);
     writer.startElement("centro", root);
     writer.startElement("solucion_horario");

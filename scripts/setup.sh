@@ -11,6 +11,7 @@ packages=(
   locales
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n fonts-liberation
   libxcb1-dev libxcb-xtest0-dev xvfb xchm
+  clang libclang-rt-14-dev
 )
 
 as_root() {

@@ -9,6 +9,7 @@
 
 #include "formats/error.hpp"
 #include "formats/platform.hpp"
+#include "formats/staged_file.hpp"
 
 namespace thp::gui::profile {
 namespace {
@@ -149,14 +150,44 @@ void writeInteger(const std::filesystem::path& file, std::string_view section, s
     if (in.bad()) throw cannotWrite;
   }
 
-  // Written in place, so the file keeps its identity and permissions; a
-  // read-only file fails here as it does with the Windows API.
   const std::string updated = withValue(content, section, key, std::to_string(value));
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  if (!out) throw cannotWrite;
-  out.write(updated.data(), static_cast<std::streamsize>(updated.size()));
-  out.close();
-  if (!out) throw cannotWrite;
+  const auto write = [&](const std::filesystem::path& to, std::ios::openmode mode) {
+    std::ofstream out(to, std::ios::binary | mode);
+    if (!out) return false;
+    out.write(updated.data(), static_cast<std::streamsize>(updated.size()));
+    out.close();
+    return !out.fail();
+  };
+
+  // A read-only file fails here as it does with the Windows API.
+  const bool existed = std::filesystem::exists(file, error);
+  if (existed && !std::ofstream(file, std::ios::binary | std::ios::in | std::ios::out))
+    throw cannotWrite;
+  // The new content goes to a file beside the real one (through a link) with
+  // its permissions, and replaces it once complete: a full disk or a kill
+  // part-way leaves the file as it was.
+  std::filesystem::path target = file;
+  std::error_code link;
+  if (std::filesystem::is_symlink(std::filesystem::symlink_status(file, link))) {
+    target = std::filesystem::canonical(file, link);
+    if (link) throw cannotWrite;
+  }
+  StagedFile staged(target);
+  if (!write(staged.temporary(), std::ios::trunc)) {
+    std::error_code ignored;
+    // Where no file can be created beside it, only in place is left.
+    if (std::filesystem::exists(staged.temporary(), ignored) || !write(file, std::ios::trunc))
+      throw cannotWrite;
+    return;
+  }
+  try {
+    if (existed)
+      std::filesystem::permissions(staged.temporary(),
+                                   std::filesystem::status(target).permissions());
+    staged.commit();
+  } catch (const std::exception&) {
+    throw cannotWrite;
+  }
 }
 
 }  // namespace thp::gui::profile

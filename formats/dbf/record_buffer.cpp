@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <stdexcept>
 
 #include "formats/error.hpp"
@@ -35,11 +36,15 @@ void RecordBuffer::clear() { bytes_.assign(empty_); }
 
 namespace {
 
-const FieldDef& checked(const TableLayout& layout, std::size_t field, FieldType type) {
+[[noreturn]] void wrongType(const TableLayout& layout, const FieldDef& def, FieldType type) {
+  throw std::invalid_argument("El campo " + def.name + " de la tabla " + layout.name() +
+                              " no es del tipo " + static_cast<char>(type));
+}
+
+// Called for every value of every record: the message is built out of line.
+inline const FieldDef& checked(const TableLayout& layout, std::size_t field, FieldType type) {
   const FieldDef& def = layout.fields().at(field);
-  if (def.type != type)
-    throw std::invalid_argument("El campo " + def.name + " de la tabla " + layout.name() +
-                                " no es del tipo " + static_cast<char>(type));
+  if (def.type != type) wrongType(layout, def, type);
   return def;
 }
 
@@ -47,10 +52,11 @@ const FieldDef& checked(const TableLayout& layout, std::size_t field, FieldType 
 
 void RecordBuffer::setText(std::size_t field, std::string_view cp1252) {
   const FieldDef& def = checked(*layout_, field, FieldType::Character);
-  const std::string_view value = text::left(cp1252, def.length);
+  const std::size_t width = def.length;
+  const std::size_t used = std::min(cp1252.size(), width);
   char* out = bytes_.data() + layout_->offset(field);
-  value.copy(out, value.size());
-  std::fill(out + value.size(), out + def.length, ' ');
+  if (used > 0) std::memcpy(out, cp1252.data(), used);
+  std::memset(out + used, ' ', width - used);
 }
 
 void RecordBuffer::setInteger(std::size_t field, std::int32_t value) {

@@ -9,7 +9,6 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
-#include <unordered_map>
 #include <utility>
 
 #include "formats/error.hpp"
@@ -400,25 +399,141 @@ double Table::number(std::size_t record, std::size_t field, char decimalSeparato
   }
 }
 
-// Keys point into the table's bytes, which stay where they are when the Table
-// is moved; the Table must outlive the index.
+namespace {
+
+// A hash for short keys: eight bytes at a time, then a final mix.
+std::uint64_t hashKey(std::string_view key) noexcept {
+  constexpr std::uint64_t k1 = 0xBF58476D1CE4E5B9ULL;
+  constexpr std::uint64_t k2 = 0x94D049BB133111EBULL;
+  std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ key.size();
+  const char* p = key.data();
+  std::size_t n = key.size();
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t chunk;
+    std::memcpy(&chunk, p, 8);
+    h = (h ^ chunk) * k1;
+    h ^= h >> 31;
+  }
+  if (n > 0) {
+    std::uint64_t chunk = 0;
+    std::memcpy(&chunk, p, n);
+    h = (h ^ chunk) * k1;
+    h ^= h >> 31;
+  }
+  h *= k2;
+  return h ^ (h >> 29);
+}
+
+}  // namespace
+
+// An open-addressing table probed linearly and kept at most four fifths full.
+// Each slot holds, in this order: the record number (kEmpty for a free slot),
+// the key's length and bytes, then for each carried field its length and
+// bytes, every text as rawText gives it. Widths are those of the longest text
+// in each column, so a slot is seldom wider than a cache line's half.
 struct KeyIndex::Impl {
-  std::unordered_map<std::string_view, std::size_t, text::StringHash, std::equal_to<>> first;
+  // Record numbers are below the header's 32-bit count, so never this one.
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+  using Length = std::uint16_t;  // field widths reach 65535 in FoxPro tables
+
+  std::size_t capacity = 0;
+  std::size_t stride = 0;
+  std::vector<std::size_t> columns;  // offset of each column (key first) within a slot
+  std::vector<char> slots;
+
+  std::size_t home(std::uint64_t hash) const {
+    // The slot for a hash: its high half scaled to the capacity.
+    return static_cast<std::size_t>(((hash >> 32) * capacity) >> 32);
+  }
+  static std::uint32_t recordAt(const char* slot) {
+    std::uint32_t record;
+    std::memcpy(&record, slot, sizeof record);
+    return record;
+  }
+  std::string_view column(const char* slot, std::size_t c) const {
+    Length length;
+    std::memcpy(&length, slot + columns[c], sizeof length);
+    return {slot + columns[c] + sizeof(Length), length};
+  }
+  void put(char* slot, std::size_t c, std::string_view text) const {
+    const auto length = static_cast<Length>(text.size());
+    std::memcpy(slot + columns[c], &length, sizeof length);
+    if (!text.empty()) std::memcpy(slot + columns[c] + sizeof(Length), text.data(), text.size());
+  }
 };
 
-KeyIndex::KeyIndex(const Table& table, std::size_t field) {
+KeyIndex::KeyIndex(const Table& table, std::size_t field, const std::vector<std::size_t>& carried) {
   auto impl = std::make_shared<Impl>();
-  const std::size_t count = table.recordCount();
-  impl->first.reserve(count);
+  const Table::Data& data = *table.data_;
+  const std::size_t count = data.records.size();
+  // Record numbers are stored in 32 bits, and the capacity scales a 32-bit hash.
+  if (count >= (std::size_t{1} << 31))
+    throw std::length_error("Demasiados registros para un índice en " + data.display);
+  if (count > 0) {  // the range check of every read
+    data.at(0, field);
+    for (const std::size_t f : carried) data.at(0, f);
+  }
+
+  std::vector<std::size_t> fields = {field};
+  fields.insert(fields.end(), carried.begin(), carried.end());
+  std::vector<std::size_t> widths(fields.size(), 0);
   for (std::size_t record = 0; record < count; ++record)
-    impl->first.try_emplace(table.rawText(record, field), record);
+    for (std::size_t c = 0; c < fields.size(); ++c)
+      widths[c] = std::max(widths[c], text::trimRight(data.raw(record, fields[c])).size());
+  impl->stride = sizeof(std::uint32_t);
+  for (const std::size_t width : widths) {
+    impl->columns.push_back(impl->stride);
+    impl->stride += sizeof(Impl::Length) + width;
+  }
+
+  impl->capacity = std::max<std::size_t>(count + count / 4 + 1, 8);
+  impl->slots.assign(impl->capacity * impl->stride, '\0');
+  for (std::size_t i = 0; i < impl->capacity; ++i)
+    std::memcpy(impl->slots.data() + i * impl->stride, &Impl::kEmpty, sizeof Impl::kEmpty);
+  for (std::size_t record = 0; record < count; ++record) {
+    const std::string_view key = text::trimRight(data.raw(record, field));
+    for (std::size_t i = impl->home(hashKey(key));; i = i + 1 == impl->capacity ? 0 : i + 1) {
+      char* slot = impl->slots.data() + i * impl->stride;
+      if (Impl::recordAt(slot) == Impl::kEmpty) {
+        const auto number = static_cast<std::uint32_t>(record);
+        std::memcpy(slot, &number, sizeof number);
+        for (std::size_t c = 0; c < fields.size(); ++c)
+          impl->put(slot, c, text::trimRight(data.raw(record, fields[c])));
+        break;
+      }
+      if (impl->column(slot, 0) == key) break;  // the first record stays
+    }
+  }
   impl_ = std::move(impl);
 }
 
+const char* KeyIndex::slotOf(std::string_view key) const {
+  const Impl& impl = *impl_;
+  for (std::size_t i = impl.home(hashKey(key));; i = i + 1 == impl.capacity ? 0 : i + 1) {
+    const char* slot = impl.slots.data() + i * impl.stride;
+    if (Impl::recordAt(slot) == Impl::kEmpty) return nullptr;
+    if (impl.column(slot, 0) == key) return slot;
+  }
+}
+
 std::optional<std::size_t> KeyIndex::locate(std::string_view key) const {
-  const auto found = impl_->first.find(key);
-  if (found == impl_->first.end()) return std::nullopt;
-  return found->second;
+  const char* slot = slotOf(key);
+  if (slot == nullptr) return std::nullopt;
+  return Impl::recordAt(slot);
+}
+
+std::optional<KeyIndex::Found> KeyIndex::find(std::string_view key) const {
+  const char* slot = slotOf(key);
+  if (slot == nullptr) return std::nullopt;
+  return Found(impl_.get(), slot);
+}
+
+std::size_t KeyIndex::Found::record() const { return Impl::recordAt(slot_); }
+
+std::string_view KeyIndex::Found::value(std::size_t i) const {
+  const Impl& impl = *impl_;
+  if (i + 1 >= impl.columns.size()) throw std::out_of_range("Valor fuera del índice");
+  return impl.column(slot_, i + 1);
 }
 
 }  // namespace thp::dbf

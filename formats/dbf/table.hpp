@@ -60,6 +60,7 @@ class Table {
   double number(std::size_t record, std::size_t field, char decimalSeparator) const;
 
  private:
+  friend class KeyIndex;
   struct Data;
   explicit Table(std::unique_ptr<Data> data);
   std::unique_ptr<Data> data_;
@@ -67,14 +68,37 @@ class Table {
 
 // The first record, in stored order, whose field equals a key exactly (whole
 // value, case-sensitive), comparing values as rawText gives them. Built once in
-// linear time; each locate is a hash lookup.
+// linear time; each lookup is a hash lookup.
+//
+// The index keeps its own compact copy of each key and of the `carried` fields
+// of the record it names, side by side in the hash table's slot, so that a
+// lookup and the values it is made for touch one place in memory rather than
+// the whole table. The index does not refer to the Table once built.
 class KeyIndex {
+  struct Impl;
+
  public:
-  KeyIndex(const Table& table, std::size_t field);
+  KeyIndex(const Table& table, std::size_t field, const std::vector<std::size_t>& carried = {});
+
+  // A record found by find(), with the values the index carries for it.
+  class Found {
+   public:
+    std::size_t record() const;
+    // rawText(record(), carried[i]) as it was when the index was built.
+    std::string_view value(std::size_t i) const;
+
+   private:
+    friend class KeyIndex;
+    Found(const Impl* impl, const char* slot) : impl_(impl), slot_(slot) {}
+    const Impl* impl_;
+    const char* slot_;
+  };
+
   std::optional<std::size_t> locate(std::string_view key) const;
+  std::optional<Found> find(std::string_view key) const;
 
  private:
-  struct Impl;
+  const char* slotOf(std::string_view key) const;
   std::shared_ptr<const Impl> impl_;
 };
 

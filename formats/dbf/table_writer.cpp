@@ -64,8 +64,11 @@ std::string reason(int error) {
 }  // namespace
 
 TableWriter::TableWriter(std::filesystem::path file, const TableLayout& layout,
-                         std::chrono::year_month_day lastUpdate)
-    : file_(std::move(file)), layout_(&layout), lastUpdate_(lastUpdate) {
+                         std::chrono::year_month_day lastUpdate, std::string displayName)
+    : file_(std::move(file)),
+      display_(displayName.empty() ? platform::displayPath(file_) : std::move(displayName)),
+      layout_(&layout),
+      lastUpdate_(lastUpdate) {
   const std::string header = headerBytes(layout, lastUpdate_);
   errno = 0;
 #ifdef _WIN32
@@ -73,8 +76,7 @@ TableWriter::TableWriter(std::filesystem::path file, const TableLayout& layout,
 #else
   stream_ = std::fopen(file_.c_str(), "wb");
 #endif
-  if (stream_ == nullptr)
-    throw Error("No se puede escribir en " + platform::displayPath(file_) + ": " + reason(errno));
+  if (stream_ == nullptr) throw Error("No se puede escribir en " + display_ + ": " + reason(errno));
   // Our own buffer holds the records; stdio's would only copy them once more.
   std::setvbuf(stream_, nullptr, _IONBF, 0);
   buffer_.reserve(kFlushSize + layout.recordLength() + header.size());
@@ -90,20 +92,17 @@ void TableWriter::append(const RecordBuffer& record) {
   if (bytes.size() != layout_->recordLength() ||
       record.layout().fields().size() != layout_->fields().size())
     throw std::invalid_argument("El registro no corresponde a la tabla " + layout_->name());
-  if (stream_ == nullptr)
-    throw std::logic_error("La tabla " + platform::displayPath(file_) + " ya está cerrada");
+  if (stream_ == nullptr) throw std::logic_error("La tabla " + display_ + " ya está cerrada");
   buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
   ++count_;
   if (buffer_.size() >= kFlushSize) flushBuffer();
 }
 
 void TableWriter::finish() {
-  if (stream_ == nullptr)
-    throw std::logic_error("La tabla " + platform::displayPath(file_) + " ya está cerrada");
+  if (stream_ == nullptr) throw std::logic_error("La tabla " + display_ + " ya está cerrada");
   try {
     if (count_ > 0xFFFFFFFFu)
-      throw Error("No se puede escribir en " + platform::displayPath(file_) +
-                  ": demasiados registros");
+      throw Error("No se puede escribir en " + display_ + ": demasiados registros");
     buffer_.push_back(kEndOfFile);
     flushBuffer();
     char count[4];
@@ -111,7 +110,7 @@ void TableWriter::finish() {
     writeAt(4, count, sizeof count);
     errno = 0;
     if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0)
-      throw Error("No se puede escribir en " + platform::displayPath(file_) + ": " + reason(errno));
+      throw Error("No se puede escribir en " + display_ + ": " + reason(errno));
   } catch (...) {
     std::fclose(stream_);
     stream_ = nullptr;
@@ -120,7 +119,7 @@ void TableWriter::finish() {
   std::FILE* stream = std::exchange(stream_, nullptr);
   errno = 0;
   if (std::fclose(stream) != 0)
-    throw Error("No se puede escribir en " + platform::displayPath(file_) + ": " + reason(errno));
+    throw Error("No se puede escribir en " + display_ + ": " + reason(errno));
 }
 
 void TableWriter::flushBuffer() {
@@ -128,14 +127,14 @@ void TableWriter::flushBuffer() {
   errno = 0;
   const std::size_t written = std::fwrite(buffer_.data(), 1, buffer_.size(), stream_);
   if (written != buffer_.size())
-    throw Error("No se puede escribir en " + platform::displayPath(file_) + ": " + reason(errno));
+    throw Error("No se puede escribir en " + display_ + ": " + reason(errno));
   buffer_.clear();
 }
 
 void TableWriter::writeAt(long offset, const void* data, std::size_t size) {
   errno = 0;
   if (std::fseek(stream_, offset, SEEK_SET) != 0 || std::fwrite(data, 1, size, stream_) != size)
-    throw Error("No se puede escribir en " + platform::displayPath(file_) + ": " + reason(errno));
+    throw Error("No se puede escribir en " + display_ + ": " + reason(errno));
 }
 
 std::chrono::year_month_day today() {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "record_buffer.hpp"
@@ -15,11 +16,12 @@ namespace thp::dbf {
 // DBWINUS0 for Windows-1252, no production index) to the given file, which it
 // creates or truncates. Records are buffered; finish() completes the header's
 // record count and the end-of-file mark. The caller decides where the file
-// goes: normally the temporary file of a StagedFile.
+// goes: normally the temporary file of a StagedFile, in which case its errors
+// name the table it will become (`displayName`) rather than the file itself.
 class TableWriter {
  public:
   TableWriter(std::filesystem::path file, const TableLayout& layout,
-              std::chrono::year_month_day lastUpdate);
+              std::chrono::year_month_day lastUpdate, std::string displayName = {});
   ~TableWriter();
   TableWriter(const TableWriter&) = delete;
   TableWriter& operator=(const TableWriter&) = delete;
@@ -37,6 +39,7 @@ class TableWriter {
   void writeAt(long offset, const void* data, std::size_t size);
 
   std::filesystem::path file_;
+  std::string display_;  // the file as messages name it
   const TableLayout* layout_;
   std::chrono::year_month_day lastUpdate_;
   std::FILE* stream_ = nullptr;

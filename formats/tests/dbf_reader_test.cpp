@@ -441,5 +441,65 @@ TEST(DbfKeyIndexTest, FirstRecordWithExactlyTheKey) {
   EXPECT_EQ(moved.rawText(*index.locate("abc"), 0), "abc");
 }
 
+TEST(DbfKeyIndexTest, FoundRecordsCarryTheirValuesAsStored) {
+  ScratchDir dir;
+  const auto file = dir / "T.DBF";
+  const std::vector<Desc> fields = {{"COD", 'C', 4}, {"ID", 'C', 6}, {"NOTE", 'C', 3}};
+  writeFile(file, shortHeader(0x03, 5, fields) + " K1  ID1   ab " + "*K2  DEL   xx " +
+                      " K2  ID2      " + " K1  OTHER zz " + " K3  I" + std::string(1, '\0') +
+                      "D   " + std::string(3, '\0') + "\x1A");
+  std::optional<KeyIndex> index;
+  {
+    const Table table = Table::open(file, Access::Shared);
+    ASSERT_EQ(table.recordCount(), 4u);
+    index.emplace(table, 0, std::vector<std::size_t>{1, 2});
+  }  // the index keeps what it needs of the table
+  const auto k1 = index->find("K1");
+  ASSERT_TRUE(k1.has_value());
+  EXPECT_EQ(k1->record(), 0u);  // the first of two
+  EXPECT_EQ(k1->value(0), "ID1");
+  EXPECT_EQ(k1->value(1), "ab");
+  const auto k2 = index->find("K2");
+  ASSERT_TRUE(k2.has_value());
+  EXPECT_EQ(k2->record(), 1u);  // the deleted record is not counted
+  EXPECT_EQ(k2->value(0), "ID2");
+  EXPECT_EQ(k2->value(1), "");
+  const auto k3 = index->find("K3");
+  ASSERT_TRUE(k3.has_value());
+  EXPECT_EQ(k3->value(0), std::string_view("I\0D", 3));  // only the trailing NULs go
+  EXPECT_EQ(k3->value(1), "");
+  EXPECT_THROW(k3->value(2), std::out_of_range);
+  EXPECT_FALSE(index->find("K4").has_value());
+  EXPECT_FALSE(index->find("k1").has_value());
+  EXPECT_EQ(index->locate("K3"), 3u);
+}
+
+TEST(DbfKeyIndexTest, ManyKeysEachFindTheirFirstRecord) {
+  ScratchDir dir;
+  const auto file = dir / "T.DBF";
+  std::string records;
+  const std::size_t count = 3000;
+  for (std::size_t i = 0; i < count; ++i) {
+    // Keys repeat every 1000 records and differ only in their last characters.
+    const std::string key = "MAT" + std::to_string(i % 1000);
+    const std::string id = std::to_string(i);
+    records += " " + key + std::string(10 - key.size(), ' ') + id + std::string(6 - id.size(), ' ');
+  }
+  writeFile(file, shortHeader(0x03, static_cast<std::uint32_t>(count),
+                              {{"COD", 'C', 10}, {"ID", 'C', 6}}) +
+                      records + "\x1A");
+  const Table table = Table::open(file, Access::Shared);
+  const KeyIndex index(table, 0, {1});
+  for (std::size_t k = 0; k < 1000; ++k) {
+    const auto found = index.find("MAT" + std::to_string(k));
+    ASSERT_TRUE(found.has_value()) << k;
+    EXPECT_EQ(found->record(), k);
+    EXPECT_EQ(found->value(0), std::to_string(k));
+  }
+  EXPECT_FALSE(index.find("MAT1000").has_value());
+  EXPECT_FALSE(index.find("MAT").has_value());
+  EXPECT_FALSE(index.find("").has_value());
+}
+
 }  // namespace
 }  // namespace thp::dbf

@@ -81,5 +81,18 @@ TEST(NumbersTest, FormatsWithSeparatorAndDecimals) {
   EXPECT_EQ(formatFixed(1e300, 0, '.').size(), 301u);
 }
 
+TEST(NumbersTest, FormatsWholeNumbersAsTheGeneralFixedFormDoes) {
+  EXPECT_EQ(formatFixed(12, 3, ','), "12,000");
+  EXPECT_EQ(formatFixed(-7, 0, '.'), "-7");
+  EXPECT_EQ(formatFixed(0, 0, '.'), "0");
+  EXPECT_EQ(formatFixed(-0.0, 0, '.'), "-0");
+  EXPECT_EQ(formatFixed(-0.0, 2, ','), "-0,00");
+  EXPECT_EQ(formatFixed(9007199254740992.0, 1, ','), "9007199254740992,0");  // 2^53
+  EXPECT_EQ(formatFixed(1e20, 0, '.'), "100000000000000000000");
+  EXPECT_EQ(formatFixed(2.5, 0, '.'), "2");  // to even, as printf rounds
+  EXPECT_EQ(formatFixed(3.5, 0, '.'), "4");
+  EXPECT_EQ(formatFixed(-1.25, 1, ','), "-1,2");
+}
+
 }  // namespace
 }  // namespace thp::numbers

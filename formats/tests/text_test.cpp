@@ -23,6 +23,8 @@ TEST(TextTest, ConvertsBetweenUtf8AndWindows1252) {
        "\x93"
        "comillas\x94 \x96 \x85"},
       {"", ""},
+      {"plain ASCII only", "plain ASCII only"},
+      {"IES n.º 1", "IES n.\xBA 1"},  // ASCII up to the last character but two
   };
   for (const auto& c : cases) {
     EXPECT_EQ(toCp1252(c.utf8), c.cp1252) << c.utf8;

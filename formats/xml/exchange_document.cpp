@@ -14,6 +14,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <limits>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -53,12 +54,29 @@ void initialiseLibxml() {
   });
 }
 
+// libxml2 reports bytes that the document's encoding cannot convert outside
+// the parser context, on its global channel, which prints English text on
+// standard error; while a document is parsed that channel only notes, in
+// *badBytes, that such bytes were met.
 class ParsingScope {
  public:
-  ParsingScope() { parsingExchangeDocument = true; }
-  ~ParsingScope() { parsingExchangeDocument = false; }
+  explicit ParsingScope(bool* badBytes)
+      : savedHandler_(xmlStructuredError), savedContext_(xmlStructuredErrorContext) {
+    parsingExchangeDocument = true;
+    xmlSetStructuredErrorFunc(badBytes, [](void* context, xmlErrorPtr error) {
+      if (error != nullptr && error->domain == XML_FROM_I18N) *static_cast<bool*>(context) = true;
+    });
+  }
+  ~ParsingScope() {
+    xmlSetStructuredErrorFunc(savedContext_, savedHandler_);
+    parsingExchangeDocument = false;
+  }
   ParsingScope(const ParsingScope&) = delete;
   ParsingScope& operator=(const ParsingScope&) = delete;
+
+ private:
+  xmlStructuredErrorFunc savedHandler_;
+  void* savedContext_;
 };
 
 // Entity expansion is capped at this many bytes plus kExpansionRatio times the
@@ -67,6 +85,32 @@ class ParsingScope {
 // sections would keep; ordinary documents stay far below either figure.
 constexpr std::uint64_t kExpansionAllowance = 16u << 20;
 constexpr std::uint64_t kExpansionRatio = 10;
+
+// libxml2 2.9 checks each attribute of a start tag against those before it,
+// and each default the doctype declares for an element against its
+// attributes: time in the square of their number, which a few megabytes of
+// hostile document turn into hours. No exchange document comes near these.
+constexpr std::size_t kMaxAttributes = 2000;
+constexpr std::size_t kMaxDefaultedAttributes = 32;
+
+// Counts the '=' since the last '<' of a text fed to it in pieces: at least
+// the number of attributes of a start tag, which can hold no '<'.
+class AttributeCount {
+ public:
+  // False once a tag may have more than kMaxAttributes attributes.
+  bool feed(const char* text, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+      if (text[i] == '<')
+        equals_ = 0;
+      else if (text[i] == '=' && ++equals_ > kMaxAttributes)
+        return false;
+    }
+    return true;
+  }
+
+ private:
+  std::size_t equals_ = 0;
+};
 
 // What the XML declaration says, read from the first bytes: libxml2 does not
 // report whether a declaration was present, nor the encoding name as written.
@@ -188,6 +232,10 @@ class InputFile {
     } else {
       given = self.readBlock(buffer, wanted);
     }
+    if (!self.error_ && !self.attributes_.feed(buffer, given))
+      self.error_ = "El documento XML " + platform::displayPath(self.file_) +
+                    " no es válido: un elemento tiene más de " + std::to_string(kMaxAttributes) +
+                    " atributos";
     return self.error_ ? -1 : static_cast<int>(given);
   }
 
@@ -208,6 +256,7 @@ class InputFile {
   std::uint64_t size_ = 0;
   std::string head_;
   std::size_t headUsed_ = 0;
+  AttributeCount attributes_;
   std::optional<std::string> error_;
 };
 
@@ -220,6 +269,36 @@ struct PathNode {
 };
 
 constexpr std::size_t kNoNode = std::numeric_limits<std::size_t>::max();
+
+// What the parser's errors against hostile documents mean, in the user's
+// words; libxml2's own text follows for whoever looks into the file. Empty
+// for the other errors, which libxml2's text alone explains.
+std::string_view spanishReason(int code, std::string_view message) {
+  switch (code) {
+    case XML_ERR_ENTITY_LOOP:
+      return "las entidades se expanden sin fin";
+    case XML_ERR_INTERNAL_ERROR:
+      if (message.find("depth") != std::string_view::npos)
+        return "los elementos se anidan a demasiada profundidad";
+      if (message.find("Huge input") != std::string_view::npos)
+        return "un nombre o un valor es demasiado largo";
+      return {};
+    case XML_ERR_ATTRIBUTE_NOT_FINISHED:
+      if (message.find("too long") != std::string_view::npos)
+        return "el valor de un atributo es demasiado largo";
+      return {};
+    case XML_ERR_NAME_TOO_LONG:
+      return "un nombre es demasiado largo";
+    case XML_ERR_UNSUPPORTED_ENCODING:
+    case XML_ERR_ENCODING_NAME:
+      return "no se conoce la codificación que declara";
+    case XML_ERR_INVALID_ENCODING:
+    case XML_ERR_INVALID_CHAR:
+      return "contiene caracteres que XML no admite o bytes que no corresponden a su codificación";
+    default:
+      return {};
+  }
+}
 
 }  // namespace
 
@@ -261,12 +340,19 @@ class ExchangeDocumentBuilder {
     xmlCtxtUseOptions(ctxt_, XML_PARSE_NONET | XML_PARSE_NOENT);
     preparePaths();
 
+    bool badBytes = false;
     {
-      const ParsingScope scope;
+      const ParsingScope scope(&badBytes);
       xmlParseDocument(ctxt_);
     }
 
     if (input.error()) throw Error(*input.error());
+    if (badBytes) {  // the parser's own error then only tells where the text stopped
+      firstError_.reset();
+      setError(0, "contiene bytes que no son válidos en la codificación " +
+                      (declaration.encoding.empty() ? std::string("del documento")
+                                                    : declaration.encoding));
+    }
     if (!firstError_ && !ctxt_->wellFormed) setError(0, "documento mal formado");
     if (firstError_) throw Error(*firstError_);
     if (doctype_ != kNoNode) document_.outside_[doctype_].internalSubset = internalSubsetText();
@@ -301,6 +387,15 @@ class ExchangeDocumentBuilder {
     };
     handler.getParameterEntity = [](void* ctx, const xmlChar* name) {
       return of(ctx).entity(static_cast<xmlParserCtxtPtr>(ctx), name, true);
+    };
+    handler.attributeDecl = [](void* ctx, const xmlChar* element, const xmlChar* name, int type,
+                               int def, const xmlChar* defaultValue, xmlEnumerationPtr tree) {
+      if (defaultValue != nullptr &&
+          !of(ctx).defaultFor(static_cast<xmlParserCtxtPtr>(ctx), element)) {
+        xmlFreeEnumeration(tree);
+        return;
+      }
+      xmlSAX2AttributeDecl(ctx, element, name, type, def, defaultValue, tree);
     };
     handler.internalSubset = [](void* ctx, const xmlChar* name, const xmlChar* publicId,
                                 const xmlChar* systemId) {
@@ -340,7 +435,10 @@ class ExchangeDocumentBuilder {
       std::string message = error->message != nullptr ? error->message : "error desconocido";
       while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
         message.pop_back();
-      of(ctx).setError(error->line, message);
+      std::replace(message.begin(), message.end(), '\n', ' ');
+      const std::string_view reason = spanishReason(error->code, message);
+      of(ctx).setError(error->line,
+                       reason.empty() ? message : std::string(reason) + " (" + message + ")");
     };
     return handler;
   }
@@ -379,6 +477,14 @@ class ExchangeDocumentBuilder {
                        "' no se admite: no se cargan archivos ni direcciones externas");
       return nullptr;
     }
+    if (found->etype == XML_INTERNAL_GENERAL_ENTITY && found->content != nullptr &&
+        !AttributeCount().feed(plainText(found->content),
+                               static_cast<std::size_t>(std::max(found->length, 0)))) {
+      refuse(ctxt, std::string("la entidad '") + plainText(name) +
+                       "' tiene un elemento de más de " + std::to_string(kMaxAttributes) +
+                       " atributos");
+      return nullptr;
+    }
     expanded_ += static_cast<std::uint64_t>(std::max(found->length, 0));
     if (expanded_ > budget_) {
       refuse(ctxt, std::string("la expansión de la entidad '") + plainText(name) +
@@ -386,6 +492,18 @@ class ExchangeDocumentBuilder {
       return nullptr;
     }
     return found;
+  }
+
+  // Notes a default value the doctype declares for an attribute of element;
+  // false, having stopped the parser, when the element gets too many.
+  bool defaultFor(xmlParserCtxtPtr ctxt, const xmlChar* element) {
+    if (stopped(ctxt)) return false;
+    if (++defaulted_[element == nullptr ? "" : plainText(element)] <= kMaxDefaultedAttributes)
+      return true;
+    refuse(ctxt, std::string("el doctype da valor por omisión a más de ") +
+                     std::to_string(kMaxDefaultedAttributes) + " atributos del elemento '" +
+                     (element == nullptr ? "" : plainText(element)) + "'");
+    return false;
   }
 
   void preparePaths() {
@@ -553,6 +671,7 @@ class ExchangeDocumentBuilder {
   std::uint64_t budget_ = 0;
   std::uint64_t expanded_ = 0;
   std::uint64_t collected_ = 0;
+  std::map<std::string, std::size_t> defaulted_;  // doctype defaults by element
   std::optional<std::string> firstError_;
 };
 

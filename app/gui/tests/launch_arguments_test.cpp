@@ -46,6 +46,34 @@ TEST(LaunchArguments, AnythingButOneToEightHexDigitsIsRefused) {
   }
 }
 
+TEST(LaunchArguments, HandlesOutOfRangeOrOfOddCharactersAreRefused) {
+  const std::pair<QString, const char*> cases[] = {
+      {QStringLiteral("100000000"), "'$100000000' no es un valor entero válido"},  // 2^32
+      {QStringLiteral("FFFFFFFFF"), "'$FFFFFFFFF' no es un valor entero válido"},
+      {QStringLiteral("000000001"), "'$000000001' no es un valor entero válido"},  // nine digits
+      {QStringLiteral("4294967296"), "'$4294967296' no es un valor entero válido"},
+      {QStringLiteral("１２"), "'$１２' no es un valor entero válido"},  // full-width digits
+      {QStringLiteral("١٢"), "'$١٢' no es un valor entero válido"},      // Arabic-Indic digits
+      {QStringLiteral("1²"), "'$1²' no es un valor entero válido"},
+      {QStringLiteral("1A2B\t"), "'$1A2B\t' no es un valor entero válido"},
+      {QStringLiteral("\u00A01A2B"), "'$\u00A01A2B' no es un valor entero válido"},
+      // A NUL would have ended the message before its reason.
+      {QStringLiteral("1A") + QChar(u'\0'), "'$1A?' no es un valor entero válido"},
+      {QString(100000, QChar(u'F')), nullptr},
+  };
+  for (const auto& [argument, message] : cases) {
+    try {
+      readLaunchArguments({"exportar", argument});
+      ADD_FAILURE() << "accepted '" << argument.toStdString() << "'";
+    } catch (const Error& error) {
+      if (message != nullptr)
+        EXPECT_STREQ(error.what(), message);
+      else
+        EXPECT_EQ(error.what(), "'$" + argument.toStdString() + "' no es un valor entero válido");
+    }
+  }
+}
+
 TEST(LaunchArguments, DirectionWordIsLowerCasedAndComparedInFull) {
   const std::pair<const char*, Panels> cases[] = {
       {"exportar", Panels::Export}, {"EXPORTAR", Panels::Export}, {"Importar", Panels::Import},
@@ -55,6 +83,29 @@ TEST(LaunchArguments, DirectionWordIsLowerCasedAndComparedInFull) {
     const auto embedding = readLaunchArguments({word, "1A2B"});
     ASSERT_TRUE(embedding) << word;
     EXPECT_EQ(embedding->panels, panels) << '"' << word << '"';
+  }
+}
+
+// Only the ASCII letters are lower-cased: a word that only looks like a
+// direction, or that Unicode case rules would turn into one, keeps both panels.
+TEST(LaunchArguments, DirectionWordsOfOddCharactersKeepBothPanels) {
+  const QString words[] = {
+      QStringLiteral("İMPORTAR"),                 // dotted capital I
+      QStringLiteral("ımportar"),                 // dotless small i
+      QStringLiteral("ＥＸＰＯＲＴＡＲ"),         // full-width letters
+      QStringLiteral("ехрortar"),                 // Cyrillic look-alikes
+      QStringLiteral("e\u0301xportar"),           // a combining accent
+      QStringLiteral("exportar\u00A0"),           // a no-break space
+      QStringLiteral("exportar") + QChar(u'\0'),  // a NUL after the word
+      QStringLiteral("importar\n"),
+      QStringLiteral("\u200Bimportar"),  // a zero-width space
+      QString(100000, QChar(u'x')),
+  };
+  for (const QString& word : words) {
+    const auto embedding = readLaunchArguments({word, "1A2B"});
+    ASSERT_TRUE(embedding) << word.toStdString();
+    EXPECT_EQ(embedding->panels, Panels::Both) << word.toStdString();
+    EXPECT_EQ(embedding->window, 0x1A2Bu);
   }
 }
 

@@ -2,7 +2,13 @@
 // other byte stays.
 #include "app/gui/profile_file.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <vector>
@@ -13,6 +19,7 @@
 namespace thp::gui::profile {
 namespace {
 
+using testing::entriesOf;
 using testing::readFile;
 using testing::ScratchDir;
 using testing::writeFile;
@@ -85,6 +92,82 @@ TEST(ProfileFile, UnwritableFileIsReportedByName) {
     }
   }
   EXPECT_FALSE(std::filesystem::exists(dir / "falta"));
+}
+
+// Writes in a child process whose files cannot grow beyond `limit` bytes, as on
+// a full disk; true when the child saw the error the dialog shows.
+bool writeWithLimit(const std::filesystem::path& file, rlim_t limit) {
+  const pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit rl{limit, limit};
+    setrlimit(RLIMIT_FSIZE, &rl);
+    try {
+      writeInteger(file, "Transformadores", "Transformado", -1);
+    } catch (const Error& error) {
+      _exit(error.what() == "Unable to write to " + file.string() ? 0 : 2);
+    }
+    _exit(1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(ProfileFile, AWriteThatFailsPartWayLeavesTheFileAsItWas) {
+  ScratchDir dir;
+  const auto file = dir / "Horvalen.ini";
+  const std::string before =
+      "; Configuraci\xF3n de Horval\r\n[General]\r\nRuta=C:\\HTEMP\r\n[Transformadores]\r\n"
+      "Transformado=0\r\n";
+  // The new value is one byte longer: every limit from nothing to the old
+  // size stops the write before its end.
+  for (const rlim_t limit :
+       {rlim_t{0}, rlim_t{1}, rlim_t{before.size() / 2}, rlim_t{before.size()}}) {
+    SCOPED_TRACE(limit);
+    writeFile(file, before);
+    EXPECT_TRUE(writeWithLimit(file, limit));
+    EXPECT_EQ(readFile(file), before);
+    EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"Horvalen.ini"});
+  }
+  EXPECT_FALSE(writeWithLimit(file, before.size() + 1));  // room enough: written
+  EXPECT_EQ(readFile(file).find("Transformado=-1\r\n"), before.size() - 16);
+}
+
+TEST(ProfileFile, AnImmutableFileIsReportedAndKept) {
+  ScratchDir dir;
+  const auto file = dir / "Horvalen.ini";
+  const std::string before = "[Transformadores]\r\nTransformado=0\r\n";
+  writeFile(file, before);
+  const int fd = open(file.c_str(), O_RDONLY);
+  int flags = 0;
+  const bool immutable = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                         (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+  if (!immutable) {
+    if (fd >= 0) close(fd);
+    GTEST_SKIP() << "this file system or process cannot make a file immutable";
+  }
+  try {
+    writeInteger(file, "Transformadores", "Transformado", 1);
+    ADD_FAILURE() << "no error";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.what(), "Unable to write to " + file.string());
+  }
+  flags &= ~FS_IMMUTABLE_FL;
+  ioctl(fd, FS_IOC_SETFLAGS, &flags);
+  close(fd);
+  EXPECT_EQ(readFile(file), before);
+  EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"Horvalen.ini"});
+}
+
+TEST(ProfileFile, ALinkedFileIsWrittenThroughTheLink) {
+  ScratchDir dir;
+  std::filesystem::create_directory(dir / "wine");
+  writeFile(dir / "wine" / "Horvalen.ini", "[Transformadores]\r\nTransformado=0\r\n");
+  std::filesystem::create_symlink(dir / "wine" / "Horvalen.ini", dir / "Horvalen.ini");
+  writeInteger(dir / "Horvalen.ini", "Transformadores", "Transformado", 1);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "Horvalen.ini"));
+  EXPECT_EQ(readFile(dir / "wine" / "Horvalen.ini"), "[Transformadores]\r\nTransformado=1\r\n");
 }
 
 }  // namespace
